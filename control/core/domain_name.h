@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "control/core/error.h"
+
+namespace ombrix::core {
+
+// A domain name in wire form: length-prefixed labels ending with the zero byte of the root.
+struct WireName {
+    std::vector<std::uint8_t> bytes;
+
+    friend bool operator==(const WireName&, const WireName&) = default;
+};
+
+// Turns the domain a host typed (UTF-8) into the name to ask for. ASCII goes out byte for
+// byte in its case; anything else through IDNA2008 with the UTS #46 mapping. One trailing dot
+// is the root. Empty labels elsewhere, labels over 63 octets, names over 253 characters and
+// what IDNA rejects fail with error 5.
+Expected<WireName> encodeDomain(std::string_view domain);
+
+// Compares two wire names label by label, ASCII letters case-insensitively.
+bool sameName(const WireName& a, const WireName& b);
+
+}  // namespace ombrix::core

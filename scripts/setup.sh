@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs what building and testing need on Debian 12. Safe to run again: it only asks apt
+# for what is missing.
+set -euo pipefail
+
+packages=(
+    build-essential cmake ninja-build pkg-config git clang libclang-rt-14-dev
+    libgtest-dev libgmock-dev libbenchmark-dev libidn2-dev libc-ares-dev
+    qt6-base-dev qt6-tools-dev qt6-tools-dev-tools libqt6designer6 designer-qt6 libgl-dev
+    nsd unbound dnsmasq-base dnsutils
+    xvfb xauth openbox x11-utils imagemagick
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if ((${#missing[@]})); then
+    if [[ $(id -u) -ne 0 ]]; then
+        echo "setup: these packages are missing; run as root: ${missing[*]}" >&2
+        exit 1
+    fi
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+# The packaged services are not wanted running: tests start their own instances.
+for svc in nsd unbound; do
+    if command -v systemctl >/dev/null && systemctl is-active --quiet "$svc" 2>/dev/null; then
+        systemctl disable --now "$svc" >/dev/null 2>&1 || true
+    fi
+done
