@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+#include "component/dispatch.h"
+#include "component/error_info.h"
+#include "component/qt/control.h"
+
+namespace component {
+
+// A container that sites one control named by its programmatic identifier: set `control`
+// (in a Designer layout, marked notr="true") and the host creates the control through the
+// registry, shows its face, delivers Initialize and Resize, and delivers Terminate and
+// destroys it when the host goes.
+class ControlHost : public QWidget {
+    Q_OBJECT
+    Q_PROPERTY(QString control READ control WRITE setControl)
+
+public:
+    explicit ControlHost(QWidget* parent = nullptr);
+    ~ControlHost() override;
+
+    QString control() const { return progId_; }
+    // Creates the named control; a failure leaves the host empty and creationError() set.
+    void setControl(const QString& progId);
+
+    bool hasControl() const { return static_cast<bool>(control_); }
+    const ErrorInfo& creationError() const { return creationError_; }
+    // The control's dispatch interface; empty when there is no control.
+    Ref<Dispatch> dispatch() const;
+
+    QSize sizeHint() const override;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void destroyControl();
+
+    QString progId_;
+    Ref<Control> control_;
+    QWidget* face_ = nullptr;
+    ErrorInfo creationError_;
+    bool applyingSize_ = false;
+};
+
+}  // namespace component
