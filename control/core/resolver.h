@@ -1,24 +1,18 @@
 #pragma once
 
-#include <chrono>
 #include <string>
 #include <string_view>
 
 #include "control/core/error.h"
 #include "control/core/mx_store.h"
+#include "control/core/query_timing.h"
 
 namespace ombrix::core {
-
-// How long one query may take: each try waits at most perTry for its reply.
-struct QueryTiming {
-    std::chrono::milliseconds perTry{2000};
-    int tries = 3;
-};
 
 // The lookup as a host uses it: a server setting that persists, one MX query at a time, and
 // the result of the last query.
 class MxResolver {
-public:
+  public:
     MxResolver() = default;
     explicit MxResolver(QueryTiming timing) : timing_(timing) {}
 
@@ -31,8 +25,9 @@ public:
     Expected<std::string> query(std::string_view domain);
 
     const MxStore& store() const { return store_; }
+    const QueryTiming& timing() const { return timing_; }
 
-private:
+  private:
     QueryTiming timing_;
     std::string server_;
     MxStore store_;
