@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "control/core/mx_store.h"
+#include "tests/realserver/server_under_test.h"
+
+namespace ombrix::realserver {
+
+// What dig saw for one MX question: the response code and the MX records of the answer
+// section in the order the server wrote them, names without the final dot.
+struct DigAnswer {
+    std::string status;
+    bool truncated = false;
+    std::vector<core::MxRecord> records;
+};
+
+enum class DigTransport { Udp, PlainUdp, Tcp };
+
+// Asks with dig (two seconds, one try). PlainUdp sends no EDNS and ignores truncation, as
+// our lookup's first datagram does. Throws when dig cannot run or gives no header.
+DigAnswer digMx(const ServerUnderTest& server, const std::string& domain,
+                DigTransport transport = DigTransport::Udp);
+
+// The list a lookup should hold for what dig saw: ordered by preference, reply order among
+// equals, the null MX left out.
+std::vector<core::MxRecord> expectedStore(const DigAnswer& answer);
+
+}  // namespace ombrix::realserver
