@@ -1,0 +1,149 @@
+#include "control/mxquery.h"
+
+#include <string>
+
+#include "component/qt/forms.h"
+#include "control/error_conversion.h"
+#include "control/mxquery_face.h"
+#include "control/mxquery_type_library.h"
+#include "control/text_conversion.h"
+#include "ombrix_version_info.h"
+
+#if OMBRIX_HAS_ABOUT_BOX
+#include "control/about/about_box.h"
+#endif
+
+namespace ombrix {
+namespace {
+
+using component::CallArguments;
+using component::CallResult;
+using component::InvokeKind;
+using component::Variant;
+
+// 32 x 32 device-independent pixels.
+constexpr int kFaceTwips = 32 * component::kTwipsPerPixel;
+
+component::ErrorInfo notText(const char* what) {
+    return toErrorInfo(
+        core::runtimeError(core::kInvalidArgument,
+                           std::string(what) + " holds an unpaired surrogate, which is not text"));
+}
+
+}  // namespace
+
+component::Unknown* MxQuery::create() {
+    return static_cast<component::Dispatch*>(new MxQuery);
+}
+
+MxQuery::MxQuery() : table_(mxqueryInterface()) {
+    table_.on(dispid::kDns, InvokeKind::PropertyGet,
+              [this](const CallArguments&) { return dns(); });
+    table_.on(dispid::kDns, InvokeKind::PropertyPut,
+              [this](const CallArguments& args) { return setDns(args); });
+    table_.on(dispid::kDisplayAboutBox, InvokeKind::Method,
+              [this](const CallArguments&) { return displayAboutBox(); });
+    table_.on(dispid::kSetDns, InvokeKind::Method,
+              [this](const CallArguments& args) { return setDns(args); });
+    table_.on(dispid::kGetVersion, InvokeKind::Method,
+              [this](const CallArguments&) { return version(); });
+    table_.on(dispid::kMxQuery, InvokeKind::Method,
+              [this](const CallArguments& args) { return mxQuery(args); });
+    table_.on(dispid::kGetBestMx, InvokeKind::Method,
+              [this](const CallArguments&) { return bestMx(); });
+    table_.on(dispid::kGetMxEntry, InvokeKind::Method,
+              [this](const CallArguments& args) { return mxEntry(args); });
+    table_.on(dispid::kGetMxEntryPref, InvokeKind::Method,
+              [this](const CallArguments& args) { return mxEntryPref(args); });
+}
+
+component::ResultCode MxQuery::idOfName(std::u16string_view name, component::DispId* out) {
+    return table_.idOfName(name, out);
+}
+
+component::ResultCode MxQuery::invoke(component::DispId id, InvokeKind kind,
+                                      std::span<Variant> args, Variant* result,
+                                      component::ErrorInfo* error) {
+    return table_.invoke(id, kind, args, result, error);
+}
+
+CallResult MxQuery::dns() const {
+    return Variant(toUtf16(resolver_.server()));
+}
+
+CallResult MxQuery::setDns(const CallArguments& args) {
+    auto server = toUtf8(args.string(0));
+    if (!server)
+        return notText("The DNS server");
+    resolver_.setServer(std::move(*server));
+    return Variant();
+}
+
+CallResult MxQuery::displayAboutBox() {
+#if OMBRIX_HAS_ABOUT_BOX
+    ombrix::displayAboutBox();
+    return Variant();
+#else
+    return toErrorInfo(core::Error{core::kQueryFailed, "DisplayAboutBox",
+                                   "The About dialog is not part of this build"});
+#endif
+}
+
+CallResult MxQuery::version() const {
+    // major.minor.revision: the third field of the version record takes no part.
+    const std::string text = std::to_string(version::kMajor) + '.' +
+                             std::to_string(version::kMinor) + '.' +
+                             std::to_string(version::kRevision);
+    return Variant(toUtf16(text));
+}
+
+CallResult MxQuery::mxQuery(const CallArguments& args) {
+    const auto domain = toUtf8(args.string(0));
+    if (!domain) {
+        // Every query starts from an empty result, refused or not; asking for the empty
+        // domain resets the store without sending anything.
+        resolver_.query({});
+        return notText("The domain");
+    }
+    auto count = resolver_.query(*domain);
+    if (!count)
+        return toErrorInfo(count.error());
+    return Variant(toUtf16(count.value()));
+}
+
+CallResult MxQuery::bestMx() const {
+    return Variant(toUtf16(resolver_.store().best()));
+}
+
+CallResult MxQuery::mxEntry(const CallArguments& args) const {
+    const auto entry = resolver_.store().entryAt(args.int16(0));
+    if (!entry)
+        return toErrorInfo(entry.error());
+    return Variant(entry.value() ? toUtf16(entry.value()->server) : std::u16string());
+}
+
+CallResult MxQuery::mxEntryPref(const CallArguments& args) const {
+    const auto entry = resolver_.store().entryAt(args.int16(0));
+    if (!entry)
+        return toErrorInfo(entry.error());
+    // The unsigned preference travels as the same 16 bits in the interface's signed type.
+    return Variant(static_cast<std::int16_t>(entry.value() ? entry.value()->pref : 0));
+}
+
+QWidget* MxQuery::createFace(QWidget* parent) {
+    return new MxQueryFace(parent);
+}
+
+void MxQuery::initialize() {}
+
+QSize MxQuery::resize(QSize) {
+    return {kFaceTwips, kFaceTwips};
+}
+
+void MxQuery::terminate() {
+    // Forms belong to the library, not to an instance: the About dialog that another
+    // instance opened goes too.
+    component::Forms::ofThisLibrary().unloadAll();
+}
+
+}  // namespace ombrix
