@@ -1,0 +1,180 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "control/core/tests/reply_builder.h"
+#include "control/core/tests/scripted_dns_server.h"
+#include "tools/mxlookup_command.h"
+#include "tools/resolv_conf.h"
+
+namespace ombrix::tools {
+namespace {
+
+using namespace std::chrono_literals;
+using core::testing::Bytes;
+using core::testing::name;
+using core::testing::ReplyBuilder;
+using core::testing::Responder;
+using core::testing::ScriptedDnsServer;
+
+std::uint16_t idOf(const Bytes& query) {
+    return static_cast<std::uint16_t>(query.at(0) << 8 | query.at(1));
+}
+
+void answerThree(const Bytes& query, Responder& out) {
+    out.send(ReplyBuilder("example.com", idOf(query))
+                 .mx(20, name("b.example.com"))
+                 .mx(65535, name("last.example.com"))
+                 .mx(5, name("a.example.com"))
+                 .bytes());
+}
+
+struct Run {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+Run lookup(std::vector<std::string_view> args, const std::string& resolvConf = "/nonexistent") {
+    std::ostringstream out;
+    std::ostringstream err;
+    int status = runMxLookup(args, out, err, resolvConf, core::QueryTiming{200ms, 1});
+    return {status, out.str(), err.str()};
+}
+
+TEST(MxLookup, PrintsWhatTheSampleWindowShows) {
+    ScriptedDnsServer server(answerThree);
+    const std::string at = "@" + server.setting();
+    EXPECT_EQ(lookup({at, "example.com"}).out,
+              "Number of results : 3\n"
+              "Best MX : a.example.com\n"
+              "[5] a.example.com\n"
+              "[20] b.example.com\n"
+              "[65535] last.example.com\n");
+}
+
+TEST(MxLookup, NoExchangersIsStillAnAnswer) {
+    ScriptedDnsServer server([](const Bytes& query, Responder& out) {
+        out.send(ReplyBuilder("example.com", idOf(query)).bytes());
+    });
+    const auto run = lookup({"@" + server.setting(), "example.com"});
+    EXPECT_EQ(run.status, kExitAnswered);
+    EXPECT_EQ(run.out, "Number of results : 0\nBest MX : \n");
+    EXPECT_EQ(run.err, "");
+}
+
+TEST(MxLookup, ErrorsGoToStandardErrorWithNumberAndSource) {
+    ScriptedDnsServer server([](const Bytes& query, Responder& out) {
+        auto reply = ReplyBuilder("example.com", idOf(query)).bytes();
+        reply.at(3) |= 2;
+        out.send(reply);
+    });
+    auto run = lookup({"@" + server.setting(), "example.com"});
+    EXPECT_EQ(run.status, kExitError);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "Error 20000 (MXQuery): DNS server answered SERVFAIL\n");
+
+    run = lookup({"@" + server.setting(), "bad..example"});
+    EXPECT_EQ(run.status, kExitError);
+    EXPECT_EQ(run.err.rfind("Error 5 (", 0), 0u) << run.err;
+}
+
+TEST(MxLookup, BadUsageShowsTheUsageLine) {
+    for (const auto& args :
+         std::vector<std::vector<std::string_view>>{{},
+                                                    {"@"},
+                                                    {"@127.0.0.1"},
+                                                    {"@", "example.com"},
+                                                    {"example.com", "@127.0.0.1"},
+                                                    {"a.example", "b.example"},
+                                                    {""},
+                                                    {"--help"},
+                                                    {"@1", "@2", "example.com"}}) {
+        const auto run = lookup(args);
+        EXPECT_EQ(run.status, kExitUsage) << ::testing::PrintToString(args);
+        EXPECT_EQ(run.err, "usage: mxlookup [@SERVER] DOMAIN\n");
+        EXPECT_EQ(run.out, "");
+    }
+}
+
+TEST(MxLookup, WithoutServerAsksTheFirstNameserverOfResolvConf) {
+    ScriptedDnsServer server(answerThree);
+    const std::string conf = ::testing::TempDir() + "mxlookup_resolv.conf";
+    std::ofstream(conf) << "# local\nsearch example\nnameserver " << server.setting()
+                        << "\nnameserver 192.0.2.1\n";
+    const auto run = lookup({"example.com"}, conf);
+    std::remove(conf.c_str());
+    EXPECT_EQ(run.status, kExitAnswered) << run.err;
+    EXPECT_EQ(server.udpQueryCount(), 1u);
+}
+
+TEST(ResolvConf, FirstNameserverLineWins) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"nameserver 192.0.2.1\nnameserver 192.0.2.2\n", "192.0.2.1"},
+        {"; old\n#nameserver 192.0.2.9\n  nameserver\tfe80::1%eth0  \n", "fe80::1%eth0"},
+        {"nameserver\nnameserver ::1\n", "::1"},
+        {"search example\noptions ndots:2\n", kDefaultNameserver},
+        {"", kDefaultNameserver},
+    };
+    for (const auto& [text, expected] : cases) {
+        std::istringstream conf(text);
+        EXPECT_EQ(firstNameserver(conf), expected) << text;
+    }
+}
+
+// The installed program, with its real exit status and output streams.
+Run runProgram(std::vector<std::string> args) {
+    const std::string outPath = ::testing::TempDir() + "mxlookup_out.txt";
+    const std::string errPath = ::testing::TempDir() + "mxlookup_err.txt";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    std::string program = MXLOOKUP_PATH;
+    std::vector<char*> argv{program.data()};
+    for (auto& arg : args) {
+        argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    int status = -1;
+    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) == 0) {
+        ::waitpid(pid, &status, 0);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    auto slurp = [](const std::string& path) {
+        std::ostringstream text;
+        text << std::ifstream(path).rdbuf();
+        std::remove(path.c_str());
+        return text.str();
+    };
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(outPath), slurp(errPath)};
+}
+
+TEST(MxLookupProgram, ExitStatusAndStreams) {
+    ScriptedDnsServer server(answerThree);
+    auto run = runProgram({"@" + server.setting(), "example.com"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out.rfind("Number of results : 3\nBest MX : a.example.com\n", 0), 0u);
+
+    run =
+        runProgram({"@127.0.0.1:" + std::to_string(core::testing::closedUdpPort()), "example.com"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "Error 20000 (MXQuery): Problem receiving MX query\n");
+
+    run = runProgram({});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, "usage: mxlookup [@SERVER] DOMAIN\n");
+}
+
+}  // namespace
+}  // namespace ombrix::tools
