@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Starts one DNS server for the real-server tests in RUNDIR with its own configuration, log and
 # PID file, on the first free port of BASEPORT, BASEPORT+3, ... (ten tries), and waits until it
-# answers. Writes the port to RUNDIR/port and the server's PID to RUNDIR/pid.
+# answers. Writes the port to RUNDIR/port and the server's PID to RUNDIR/pid. With
+# OMBRIX_SERVER_CPU set, the server and its children run on that CPU only.
 #
 #   start_server.sh nsd     RUNDIR BASEPORT ZONEDIR
 #   start_server.sh unbound RUNDIR BASEPORT NSD_RUNDIR
@@ -21,6 +22,9 @@ for tool in dig ss "$kind"; do
         fail "$tool is not installed (scripts/setup.sh installs it)"
 done
 export PATH=$PATH:/usr/sbin:/sbin
+
+pin=()
+[[ -n ${OMBRIX_SERVER_CPU:-} ]] && pin=(taskset -c "$OMBRIX_SERVER_CPU")
 
 rm -rf "$rundir"
 mkdir -p "$rundir"
@@ -90,14 +94,14 @@ launch() {
     case $kind in
     nsd)
         write_nsd_config "$1"
-        setsid nsd -d -c "$rundir/nsd.conf" </dev/null >>"$rundir/log" 2>&1 &
+        setsid "${pin[@]}" nsd -d -c "$rundir/nsd.conf" </dev/null >>"$rundir/log" 2>&1 &
         ;;
     unbound)
         write_unbound_config "$1"
-        setsid unbound -d -c "$rundir/unbound.conf" </dev/null >>"$rundir/log" 2>&1 &
+        setsid "${pin[@]}" unbound -d -c "$rundir/unbound.conf" </dev/null >>"$rundir/log" 2>&1 &
         ;;
     dnsmasq)
-        setsid dnsmasq --keep-in-foreground --conf-file="$data" --no-resolv --no-hosts \
+        setsid "${pin[@]}" dnsmasq --keep-in-foreground --conf-file="$data" --no-resolv --no-hosts \
             --port="$1" --listen-address=127.0.0.1 --bind-interfaces --user=root \
             --pid-file="$rundir/dnsmasq.pid" --log-facility="$rundir/log" \
             </dev/null >>"$rundir/log" 2>&1 &

@@ -1,0 +1,46 @@
+# Reads the benchmark's CSV results and prints the ratios of medians: processor time for the
+# walks, which touch nothing but memory, and wall-clock time for the lookups, which wait for
+# the server.
+BEGIN { FS = "," }
+
+$1 ~ /_median"$/ {
+    name = $1
+    gsub(/"/, "", name)
+    sub(/_median$/, "", name)
+    ns[name] = name ~ /^walk\// ? $4 : $3
+}
+
+function row(what, ours, peer, ratio, target, met) {
+    printf "| %s | %.0f | %.0f | %.2f | %s | %s |\n", what, ns[ours], ns[peer], ratio, target,
+           met ? "yes" : "**no**"
+}
+
+# How many times faster ours is than the peer.
+function faster(what, ours, peer, least,    ratio) {
+    if (!(ours in ns) || !(peer in ns)) return
+    ratio = ns[peer] / ns[ours]
+    row(what, ours, peer, ratio, sprintf("≥ %.2f", least), ratio >= least)
+}
+
+# How much of the floor's time ours takes.
+function within(what, ours, floor, most,    ratio) {
+    if (!(ours in ns) || !(floor in ns)) return
+    ratio = ns[ours] / ns[floor]
+    row(what, ours, floor, ratio, sprintf("≤ %.2f", most), ratio <= most)
+}
+
+END {
+    print "| comparison | ours (ns) | peer (ns) | ratio | target | met |"
+    print "|---|---:|---:|---:|---|---|"
+    split("five outside forty_tcp", replies, " ")
+    for (i = 1; i <= 3; i++) {
+        r = replies[i]
+        faster("walk " r ": c-ares / ours", "walk/ours/" r, "walk/c-ares/" r, 4)
+        faster("walk " r ": libresolv / ours", "walk/ours/" r, "walk/libresolv/" r, 2.5)
+    }
+    within("lookup: ours / raw round trip", "lookup/ours", "lookup/raw", 1.15)
+    within("lookup: ours / raw round trip on a fresh socket", "lookup/ours",
+           "lookup/raw_fresh_socket", 1.15)
+    faster("lookup: c-ares / ours", "lookup/ours", "lookup/c-ares", 1)
+    faster("lookup: res_nquery / ours", "lookup/ours", "lookup/res_nquery", 1)
+}
