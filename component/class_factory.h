@@ -6,7 +6,7 @@ namespace component {
 
 // Creates instances of one class.
 class ClassFactory : public Unknown {
-public:
+  public:
     static constexpr Guid iid{0x00000001, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 
     // `outer` must be null: aggregation is not supported (kNoAggregation).
@@ -14,7 +14,7 @@ public:
     // Keeps the server library in use while locked.
     virtual ResultCode lockServer(bool lock) = 0;
 
-protected:
+  protected:
     ~ClassFactory() = default;
 };
 

@@ -13,38 +13,42 @@ namespace component {
 // for its server library meanwhile.
 template <class First, class... Rest>
 class Object : public First, public Rest... {
-public:
-    ResultCode queryInterface(const Guid& iid, void** out) override {
-        if (!out) return kInvalidArgument;
+  public:
+    ResultCode queryInterface(const Guid& wanted, void** out) override {
+        if (!out)
+            return kInvalidArgument;
         *out = nullptr;
-        if (iid == Unknown::iid) {
+        if (wanted == Unknown::iid) {
             *out = static_cast<First*>(this);
         } else {
-            find<First, Rest...>(iid, out);
+            find<First, Rest...>(wanted, out);
         }
-        if (!*out) return kNoInterface;
+        if (!*out)
+            return kNoInterface;
         addRef();
         return kOk;
     }
     std::uint32_t addRef() override { return ++references_; }
     std::uint32_t release() override {
         const std::uint32_t left = --references_;
-        if (left == 0) delete this;
+        if (left == 0)
+            delete this;
         return left;
     }
 
-protected:
+  protected:
     Object() { moduleObjectCreated(); }
     virtual ~Object() { moduleObjectDestroyed(); }
 
-private:
+  private:
     template <class I, class... More>
-    void find(const Guid& iid, void** out) {
-        if (iid == I::iid) {
+    void find(const Guid& wanted, void** out) {
+        if (wanted == I::iid) {
             *out = static_cast<I*>(this);
             return;
         }
-        if constexpr (sizeof...(More) > 0) find<More...>(iid, out);
+        if constexpr (sizeof...(More) > 0)
+            find<More...>(wanted, out);
     }
 
     std::atomic<std::uint32_t> references_{1};

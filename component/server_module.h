@@ -24,8 +24,11 @@ struct ServerModule {
 
 const ServerModule& componentServerModule();
 
-// Live objects and server locks of this library, for DllCanUnloadNow.
+// Live objects and server locks of this library (each library linking the layer counts its
+// own), for DllCanUnloadNow.
 void moduleObjectCreated();
 void moduleObjectDestroyed();
+void moduleLockServer(bool lock);
+bool moduleInUse();
 
 }  // namespace component

@@ -19,26 +19,28 @@ inline constexpr ResultCode kException = -5;  // the ErrorInfo passed in was fil
 inline constexpr ResultCode kUnknownName = -6;
 inline constexpr ResultCode kNoAggregation = -7;
 
-inline bool succeeded(ResultCode rc) { return rc >= 0; }
+inline bool succeeded(ResultCode rc) {
+    return rc >= 0;
+}
 
 // The root of every interface: reference counting and asking for another interface by its
 // identifier. Each interface type carries its identifier as `static constexpr Guid iid`.
 class Unknown {
-public:
+  public:
     static constexpr Guid iid{0x00000000, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 
     virtual ResultCode queryInterface(const Guid& iid, void** out) = 0;
     virtual std::uint32_t addRef() = 0;
     virtual std::uint32_t release() = 0;
 
-protected:
+  protected:
     ~Unknown() = default;
 };
 
 // Owns one reference to an interface.
 template <class I>
 class Ref {
-public:
+  public:
     Ref() = default;
     // Takes over a reference the caller already holds.
     static Ref adopt(I* p) {
@@ -47,7 +49,8 @@ public:
         return r;
     }
     Ref(const Ref& o) : p_(o.p_) {
-        if (p_) p_->addRef();
+        if (p_)
+            p_->addRef();
     }
     Ref(Ref&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
     Ref& operator=(Ref o) noexcept {
@@ -55,7 +58,8 @@ public:
         return *this;
     }
     ~Ref() {
-        if (p_) p_->release();
+        if (p_)
+            p_->release();
     }
 
     I* get() const { return p_; }
@@ -68,11 +72,12 @@ public:
     template <class J>
     Ref<J> query() const {
         void* out = nullptr;
-        if (!p_ || !succeeded(p_->queryInterface(J::iid, &out))) return {};
+        if (!p_ || !succeeded(p_->queryInterface(J::iid, &out)))
+            return {};
         return Ref<J>::adopt(static_cast<J*>(out));
     }
 
-private:
+  private:
     I* p_ = nullptr;
 };
 

@@ -9,7 +9,7 @@ namespace component {
 // A value that crosses a dispatch call: empty, a 16- or 32-bit integer, a length-counted
 // UTF-16 string, or a 16-bit integer passed by reference to the caller's own variable.
 class Variant {
-public:
+  public:
     enum class Type { Empty, Int16, Int32, String, Int16Ref };
 
     Variant() = default;
@@ -28,7 +28,7 @@ public:
 
     friend bool operator==(const Variant&, const Variant&) = default;
 
-private:
+  private:
     struct Ref {
         std::int16_t* target;
         friend bool operator==(const Ref&, const Ref&) = default;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QPointer>
+#include <QSize>
 #include <QString>
 #include <QWidget>
 
@@ -13,11 +15,15 @@ namespace component {
 // (in a Designer layout, marked notr="true") and the host creates the control through the
 // registry, shows its face, delivers Initialize and Resize, and delivers Terminate and
 // destroys it when the host goes.
+//
+// The host takes the size the control answers: after every resize of the host the control is
+// asked for the new size in twips, and the host resizes itself to the answer. Setting another
+// identifier destroys the current control first; setting the same one again keeps it.
 class ControlHost : public QWidget {
     Q_OBJECT
     Q_PROPERTY(QString control READ control WRITE setControl)
 
-public:
+  public:
     explicit ControlHost(QWidget* parent = nullptr);
     ~ControlHost() override;
 
@@ -32,15 +38,19 @@ public:
 
     QSize sizeHint() const override;
 
-protected:
+  protected:
     void resizeEvent(QResizeEvent* event) override;
 
-private:
+  private:
+    void createControl();
     void destroyControl();
+    // Asks the control for a size in pixels and takes the one it answers.
+    void negotiateSize(QSize requestedPixels);
 
     QString progId_;
     Ref<Control> control_;
-    QWidget* face_ = nullptr;
+    QPointer<QWidget> face_;
+    QSize controlSize_;  // in pixels, as the control last answered
     ErrorInfo creationError_;
     bool applyingSize_ = false;
 };

@@ -1,0 +1,74 @@
+#include <dlfcn.h>
+
+#include <filesystem>
+#include <vector>
+
+#include "component/exports.h"
+#include "component/registry_store.h"
+#include "component/server_module.h"
+
+namespace component {
+namespace {
+
+thread_local ErrorInfo lastError;
+
+// Any object of this library tells the loader which file it came from.
+const char kAnchor = 0;
+
+ResultCode libraryPath(std::string& out) {
+    Dl_info info{};
+    if (!dladdr(&kAnchor, &info) || !info.dli_fname) {
+        lastError = layerError(kErrFileAccess, "Cannot tell the path of this server library");
+        return kFail;
+    }
+    std::error_code ec;
+    const auto absolute = std::filesystem::weakly_canonical(info.dli_fname, ec);
+    out = ec ? std::string(info.dli_fname) : absolute.string();
+    return kOk;
+}
+
+std::vector<Registration> moduleRegistrations(const std::string& path) {
+    const ServerModule& module = componentServerModule();
+    const Guid typeLibrary = module.typeLibrary ? module.typeLibrary->libid : Guid{};
+    std::vector<Registration> registrations;
+    for (const ClassEntry& entry : module.classes) {
+        if (entry.info->progId.empty())
+            continue;
+        registrations.push_back({entry.info->progId, entry.info->clsid, typeLibrary, path});
+    }
+    return registrations;
+}
+
+std::vector<Guid> moduleClasses() {
+    std::vector<Guid> clsids;
+    for (const ClassEntry& entry : componentServerModule().classes) {
+        clsids.push_back(entry.info->clsid);
+    }
+    return clsids;
+}
+
+}  // namespace
+}  // namespace component
+
+using namespace component;
+
+extern "C" {
+
+ResultCode DllRegisterServer() {
+    lastError = {};
+    std::string path;
+    if (const ResultCode rc = libraryPath(path); !succeeded(rc))
+        return rc;
+    return RegistryStore().add(moduleRegistrations(path), lastError);
+}
+
+ResultCode DllUnregisterServer() {
+    lastError = {};
+    return RegistryStore().remove(moduleClasses(), lastError);
+}
+
+const ErrorInfo* ComponentLastError() {
+    return &lastError;
+}
+
+}  // extern "C"
