@@ -1,0 +1,56 @@
+// The control sited in the component layer's control host, as a window built from a form
+// sites it.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QImage>
+#include <memory>
+
+#include "component/qt/control_host.h"
+#include "control/tests/temporary_registration.h"
+
+namespace ombrix {
+namespace {
+
+std::unique_ptr<component::ControlHost> hostedMxQuery() {
+    auto host = std::make_unique<component::ControlHost>();
+    host->setControl(QStringLiteral("Ombrix.mxquery"));
+    host->show();
+    QApplication::processEvents();
+    return host;
+}
+
+class HostedMxQuery : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_EQ(registration_.failure(), ""); }
+
+    testing::TemporaryRegistration registration_;
+};
+
+TEST_F(HostedMxQuery, FaceIsTheIconAndStays32x32WhateverTheRequestedSize) {
+    const auto host = hostedMxQuery();
+    ASSERT_TRUE(host->hasControl()) << host->creationError().number;
+    for (const QSize requested : {QSize(200, 100), QSize(1, 1), QSize(32, 33), QSize(480, 480)}) {
+        host->resize(requested);
+        QApplication::processEvents();
+        EXPECT_EQ(host->size(), QSize(32, 32)) << requested.width() << "x" << requested.height();
+    }
+
+    const QImage icon =
+        QImage(QStringLiteral(OMBRIX_FACE_ICON)).convertToFormat(QImage::Format_ARGB32);
+    const QImage face = host->grab().toImage().convertToFormat(QImage::Format_ARGB32);
+    ASSERT_EQ(face.size(), icon.size());
+    int opaque = 0;
+    for (int y = 0; y < icon.height(); ++y) {
+        for (int x = 0; x < icon.width(); ++x) {
+            if (qAlpha(icon.pixel(x, y)) != 255)
+                continue;
+            ++opaque;
+            EXPECT_EQ(face.pixel(x, y), icon.pixel(x, y)) << "at " << x << "," << y;
+        }
+    }
+    EXPECT_GT(opaque, 32 * 32 / 2);
+}
+
+}  // namespace
+}  // namespace ombrix

@@ -1,0 +1,240 @@
+// The control as a host sees it: registered into a temporary store, created by its
+// programmatic identifier, called late-bound by dispatch identifier.
+#include <gtest/gtest.h>
+
+#include <variant>
+#include <vector>
+
+#include "component/create.h"
+#include "component/dispatch.h"
+#include "control/core/tests/reply_builder.h"
+#include "control/core/tests/scripted_dns_server.h"
+#include "control/mxquery_type_library.h"
+#include "control/tests/temporary_registration.h"
+
+namespace ombrix {
+namespace {
+
+using component::DispId;
+using component::ErrorInfo;
+using component::InvokeKind;
+using component::Variant;
+using core::testing::name;
+using core::testing::ReplyBuilder;
+using core::testing::Responder;
+using core::testing::ScriptedDnsServer;
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr const char* kDomain = "mx.example";
+
+std::uint16_t idOf(const Bytes& query) {
+    return static_cast<std::uint16_t>(query.at(0) << 8 | query.at(1));
+}
+
+// Answers every query for kDomain with these exchangers, in this order.
+ScriptedDnsServer::Script exchangers(std::vector<std::pair<std::uint16_t, const char*>> list) {
+    return [list](const Bytes& query, Responder& responder) {
+        ReplyBuilder reply(kDomain, idOf(query));
+        for (const auto& [pref, exchange] : list) {
+            reply.mx(pref, name(exchange));
+        }
+        responder.send(reply.bytes());
+    };
+}
+
+// Answers with an empty reply carrying this response code.
+ScriptedDnsServer::Script responseCode(std::uint8_t rcode) {
+    return [rcode](const Bytes& query, Responder& responder) {
+        Bytes reply = ReplyBuilder(kDomain, idOf(query)).bytes();
+        reply.at(3) = static_cast<std::uint8_t>((reply.at(3) & 0xF0) | rcode);
+        responder.send(reply);
+    };
+}
+
+class MxQueryThroughRegistry : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_EQ(registration_.failure(), "");
+        component::Ref<component::Unknown> object;
+        ErrorInfo error;
+        ASSERT_TRUE(component::succeeded(component::createObject("Ombrix.mxquery", object, error)))
+            << error.number;
+        mx_ = object.query<component::Dispatch>();
+        ASSERT_TRUE(mx_);
+    }
+
+    std::variant<Variant, ErrorInfo> invoke(DispId id, std::vector<Variant> args = {},
+                                            InvokeKind kind = InvokeKind::Method) {
+        Variant result;
+        ErrorInfo error;
+        const auto rc = mx_->invoke(id, kind, args, &result, &error);
+        if (component::succeeded(rc))
+            return result;
+        return error;
+    }
+    // The result of a call that must succeed.
+    Variant call(DispId id, std::vector<Variant> args = {}, InvokeKind kind = InvokeKind::Method) {
+        auto outcome = invoke(id, std::move(args), kind);
+        if (auto* failure = std::get_if<ErrorInfo>(&outcome)) {
+            ADD_FAILURE() << "error " << failure->number;
+            return {};
+        }
+        return std::get<Variant>(outcome);
+    }
+    // The error of a call that must fail.
+    ErrorInfo failure(DispId id, std::vector<Variant> args = {}) {
+        auto outcome = invoke(id, std::move(args));
+        if (!std::holds_alternative<ErrorInfo>(outcome))
+            ADD_FAILURE() << "the call succeeded";
+        return std::holds_alternative<ErrorInfo>(outcome) ? std::get<ErrorInfo>(outcome)
+                                                          : ErrorInfo{};
+    }
+
+    Variant query(const ScriptedDnsServer& server, std::u16string domain = u"mx.example") {
+        call(dispid::kDns, {toU16(server.setting())}, InvokeKind::PropertyPut);
+        return call(dispid::kMxQuery, {std::move(domain)});
+    }
+    Variant entry(Variant idx) { return call(dispid::kGetMxEntry, {idx}); }
+    Variant pref(Variant idx) { return call(dispid::kGetMxEntryPref, {idx}); }
+
+    static std::u16string toU16(const std::string& ascii) { return {ascii.begin(), ascii.end()}; }
+
+    testing::TemporaryRegistration registration_;
+    component::Ref<component::Dispatch> mx_;
+};
+
+TEST_F(MxQueryThroughRegistry, DnsIsOneSettingWhetherSetByPropertyOrBySetDns) {
+    EXPECT_EQ(call(dispid::kDns, {}, InvokeKind::PropertyGet), Variant(u""));
+    EXPECT_EQ(call(dispid::kDns, {u"192.0.2.1"}, InvokeKind::PropertyPut), Variant());
+    EXPECT_EQ(call(dispid::kDns, {}, InvokeKind::PropertyGet), Variant(u"192.0.2.1"));
+    EXPECT_EQ(call(dispid::kSetDns, {u"[::1]:5353"}), Variant());
+    EXPECT_EQ(call(dispid::kDns, {}, InvokeKind::PropertyGet), Variant(u"[::1]:5353"));
+    EXPECT_EQ(call(dispid::kDns, {u"ns.b\u00FCcher.example"}, InvokeKind::PropertyPut), Variant());
+    EXPECT_EQ(call(dispid::kDns, {}, InvokeKind::PropertyGet), Variant(u"ns.b\u00FCcher.example"));
+
+    const std::u16string unpaired{u'n', u's', char16_t{0xD800}};
+    EXPECT_EQ(failure(dispid::kSetDns, {unpaired}).number, 5);
+    EXPECT_EQ(call(dispid::kDns, {}, InvokeKind::PropertyGet), Variant(u"ns.b\u00FCcher.example"));
+}
+
+TEST_F(MxQueryThroughRegistry, MemberNamesResolveCaseInsensitivelyToFixedIds) {
+    const std::vector<std::pair<std::u16string, DispId>> names = {
+        {u"DNS", 0x40030005},        {u"DisplayAboutBox", 0x60030009}, {u"SetDNS", 0x60030004},
+        {u"GetVersion", 0x6003000A}, {u"MXQuery", 0x60030005},         {u"GetBestMX", 0x60030006},
+        {u"getmxentry", 0x60030007}, {u"GETMXENTRYPREF", 0x60030008}};
+    for (const auto& [member, expected] : names) {
+        DispId id = 0;
+        ASSERT_TRUE(component::succeeded(mx_->idOfName(member, &id)));
+        EXPECT_EQ(id, expected);
+    }
+}
+
+TEST_F(MxQueryThroughRegistry, VersionIsMajorMinorRevision) {
+    EXPECT_EQ(call(dispid::kGetVersion), Variant(u"1.1.11"));
+}
+
+TEST_F(MxQueryThroughRegistry, EntriesBeforeTheFirstQueryRaiseError9) {
+    std::int16_t idx = 0;
+    EXPECT_EQ(failure(dispid::kGetMxEntry, {Variant::byRef(&idx)}).number, 9);
+    EXPECT_EQ(failure(dispid::kGetMxEntryPref, {Variant::byRef(&idx)}).number, 9);
+    EXPECT_EQ(call(dispid::kGetBestMx), Variant(u""));
+}
+
+TEST_F(MxQueryThroughRegistry, QueryListsExchangersByPreferenceThroughIndexReferences) {
+    ScriptedDnsServer server(
+        exchangers({{20, "a.mx.example"}, {10, "b.mx.example"}, {10, "c.mx.example"}}));
+    EXPECT_EQ(query(server), Variant(u"3"));
+    EXPECT_EQ(server.udpQueryCount(), 1u);
+    EXPECT_EQ(call(dispid::kGetBestMx), Variant(u"b.mx.example"));
+
+    const std::vector<std::pair<std::u16string, std::int16_t>> expected = {
+        {u"b.mx.example", 10}, {u"c.mx.example", 10}, {u"a.mx.example", 20}};
+    for (std::int16_t idx = 0; idx < 3; ++idx) {
+        const std::int16_t before = idx;
+        EXPECT_EQ(entry(Variant::byRef(&idx)),
+                  Variant(expected.at(static_cast<std::size_t>(idx)).first));
+        EXPECT_EQ(pref(Variant::byRef(&idx)),
+                  Variant(expected.at(static_cast<std::size_t>(idx)).second));
+        EXPECT_EQ(idx, before) << "the caller's index variable changed";
+    }
+    for (std::int16_t idx : {std::int16_t{-1}, std::int16_t{3}, std::int16_t{32767}}) {
+        EXPECT_EQ(entry(Variant::byRef(&idx)), Variant(u""));
+        EXPECT_EQ(pref(Variant::byRef(&idx)), Variant(std::int16_t{0}));
+    }
+}
+
+TEST_F(MxQueryThroughRegistry, PreferencesTravelAsTheSame16Bits) {
+    ScriptedDnsServer server(exchangers(
+        {{65535, "last.mx.example"}, {32768, "mid.mx.example"}, {10, "first.mx.example"}}));
+    EXPECT_EQ(query(server), Variant(u"3"));
+    // Ordered and chosen by the unsigned value; the host reads the bits back as unsigned.
+    EXPECT_EQ(call(dispid::kGetBestMx), Variant(u"first.mx.example"));
+    EXPECT_EQ(pref(std::int16_t{0}), Variant(std::int16_t{10}));
+    EXPECT_EQ(pref(std::int16_t{1}), Variant(std::int16_t{-32768}));
+    EXPECT_EQ(pref(std::int16_t{2}), Variant(std::int16_t{-1}));
+    EXPECT_EQ(entry(std::int16_t{2}), Variant(u"last.mx.example"));
+}
+
+TEST_F(MxQueryThroughRegistry, IndexIsCoercedAsADispatchHostDoes) {
+    ScriptedDnsServer server(exchangers({{10, "a.mx.example"}, {20, "b.mx.example"}}));
+    ASSERT_EQ(query(server), Variant(u"2"));
+    EXPECT_EQ(entry(u"1"), Variant(u"b.mx.example"));
+    EXPECT_EQ(pref(std::int32_t{1}), Variant(std::int16_t{20}));
+    EXPECT_EQ(failure(dispid::kGetMxEntry, {u"one"}).number, 13);
+    EXPECT_EQ(failure(dispid::kGetMxEntryPref, {std::int32_t{70000}}).number, 6);
+    EXPECT_EQ(failure(dispid::kGetMxEntry, {u"40000"}).number, 6);
+}
+
+TEST_F(MxQueryThroughRegistry, ServerFailureArrivesWithNumberSourceAndDescription) {
+    ScriptedDnsServer server(responseCode(2));
+    call(dispid::kSetDns, {toU16(server.setting())});
+    EXPECT_EQ(failure(dispid::kMxQuery, {u"mx.example"}),
+              (ErrorInfo{20000, u"MXQuery", u"DNS server answered SERVFAIL"}));
+}
+
+TEST_F(MxQueryThroughRegistry, RefusedQueryEndsTheWaitWithError20000) {
+    call(dispid::kSetDns, {toU16("127.0.0.1:" + std::to_string(core::testing::closedUdpPort()))});
+    EXPECT_EQ(failure(dispid::kMxQuery, {u"mx.example"}),
+              (ErrorInfo{20000, u"MXQuery", u"Problem receiving MX query"}));
+}
+
+TEST_F(MxQueryThroughRegistry, InvalidDomainRaisesError5AndResetsTheResult) {
+    ScriptedDnsServer server(exchangers({{10, "a.mx.example"}}));
+    ASSERT_EQ(query(server), Variant(u"1"));
+
+    EXPECT_EQ(failure(dispid::kMxQuery, {u"mx..example"}).number, 5);
+    EXPECT_EQ(call(dispid::kGetBestMx), Variant(u""));
+
+    ASSERT_EQ(query(server), Variant(u"1"));
+    const std::u16string unpaired{u'm', u'x', char16_t{0xDC00}, u'.', u'e', u'x'};
+    const ErrorInfo error = failure(dispid::kMxQuery, {unpaired});
+    EXPECT_EQ(error.number, 5);
+    EXPECT_EQ(error.source, u"Ombrix");
+    EXPECT_NE(error.description, u"");
+    EXPECT_EQ(call(dispid::kGetBestMx), Variant(u""));
+    EXPECT_EQ(entry(std::int16_t{0}), Variant(u""));
+    EXPECT_EQ(server.udpQueryCount(), 2u);
+}
+
+TEST_F(MxQueryThroughRegistry, UnicodeDomainIsQueriedInItsAsciiForm) {
+    // The question comes back with no answers.
+    ScriptedDnsServer server([](const Bytes& query, Responder& responder) {
+        Bytes reply = query;
+        reply.at(2) = static_cast<std::uint8_t>(reply.at(2) | 0x80);
+        responder.send(reply);
+    });
+    call(dispid::kSetDns, {toU16(server.setting())});
+    EXPECT_EQ(call(dispid::kMxQuery, {u"b\u00FCcher.example"}), Variant(u"0"));
+
+    const auto queries = server.queries();
+    ASSERT_EQ(queries.size(), 1u);
+    const Bytes& message = queries.front().message;
+    const std::string qname(message.begin() + 12, message.end() - 4);
+    EXPECT_EQ(qname, std::string("\x0dxn--bcher-kva\x07"
+                                 "example",
+                                 22) +
+                         '\0');
+}
+
+}  // namespace
+}  // namespace ombrix

@@ -1,0 +1,66 @@
+// The type library as the library publishes it to hosts and tools.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include "component/exports.h"
+#include "control/tests/temporary_registration.h"
+
+namespace ombrix {
+namespace {
+
+using component::ValueType;
+
+const component::TypeLibrary* publishedTypeLibrary(
+    const testing::TemporaryRegistration& registration) {
+    const auto get = reinterpret_cast<decltype(&ComponentTypeLibrary)>(
+        ::dlsym(registration.library(), "ComponentTypeLibrary"));
+    return get ? get() : nullptr;
+}
+
+TEST(OmbrixTypeLibrary, DescribesTheControlItsInterfaceAndRecords) {
+    testing::TemporaryRegistration registration;
+    ASSERT_EQ(registration.failure(), "");
+    const component::TypeLibrary* library = publishedTypeLibrary(registration);
+    ASSERT_NE(library, nullptr);
+    EXPECT_EQ(library->name, "Ombrix");
+    EXPECT_EQ(library->helpString, "MX Resolver");
+
+    ASSERT_EQ(library->classes.size(), 1u);
+    const component::ClassInfo& mxquery = library->classes.front();
+    EXPECT_EQ(mxquery.name, "mxquery");
+    EXPECT_EQ(mxquery.progId, "Ombrix.mxquery");
+    EXPECT_TRUE(mxquery.control);
+
+    const component::InterfaceInfo* events = library->findInterface(mxquery.eventInterface);
+    ASSERT_NE(events, nullptr);
+    EXPECT_EQ(events->name, "__mxquery");
+    EXPECT_TRUE(events->events);
+    EXPECT_TRUE(events->members.empty());
+
+    const component::InterfaceInfo* dispatch = library->findInterface(mxquery.defaultInterface);
+    ASSERT_NE(dispatch, nullptr);
+    EXPECT_EQ(dispatch->name, "_mxquery");
+    std::vector<std::pair<std::string, component::DispId>> members;
+    for (const auto& member : dispatch->members)
+        members.emplace_back(member.name, member.id);
+    const std::vector<std::pair<std::string, component::DispId>> expected = {
+        {"DNS", 0x40030005},        {"DisplayAboutBox", 0x60030009}, {"SetDNS", 0x60030004},
+        {"GetVersion", 0x6003000A}, {"mxquery", 0x60030005},         {"GetBestMX", 0x60030006},
+        {"GetMXEntry", 0x60030007}, {"GetMXEntryPref", 0x60030008}};
+    EXPECT_EQ(members, expected);
+    const auto& entryIndex = dispatch->members.at(6).parameters.at(0);
+    EXPECT_EQ(entryIndex.name, "idx");
+    EXPECT_TRUE(entryIndex.byRef);
+    EXPECT_EQ(entryIndex.type.type, ValueType::Int16);
+
+    ASSERT_EQ(library->records.size(), 2u);
+    const auto& info = library->records.at(1);
+    EXPECT_EQ(info.name, "MX_INFO");
+    ASSERT_EQ(info.fields.size(), 4u);
+    EXPECT_EQ(info.fields.at(2).name, "List");
+    EXPECT_EQ(info.fields.at(2).type, (component::TypeRef{ValueType::Record, "MX_RECORD", true}));
+    EXPECT_EQ(library->records.at(0).fields.at(1).type.type, ValueType::Int16);
+}
+
+}  // namespace
+}  // namespace ombrix
