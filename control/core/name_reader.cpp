@@ -41,6 +41,8 @@ Expected<WireName> readName(ByteReader& reader) {
     std::size_t resumeAt = 0;
     int jumps = 0;
     WireName name;
+    // One allocation for any name, instead of growing label by label.
+    name.bytes.reserve(kMaxWireNameOctets);
 
     for (;;) {
         const std::size_t at = run.offset();

@@ -24,13 +24,6 @@ TEST(BuildMxQuery, ExampleComWithId4575IsTheKnownVector) {
     EXPECT_EQ(buildMxQuery(4575, WireName{wire("example.com")}), expected);
 }
 
-TEST(BuildMxQuery, CarriesTheIdGivenAndAnyQname) {
-    const auto query = buildMxQuery(0xBEEF, WireName{wire("t.co")});
-    EXPECT_EQ(query.size(), 12u + 6u + 4u);
-    EXPECT_EQ(query[0], 0xBE);
-    EXPECT_EQ(query[1], 0xEF);
-}
-
 TEST(EncodeDomain, AsciiGoesOutByteForByteInItsCase) {
     EXPECT_EQ(wire("Mail.Example.COM"), testing::name("Mail.Example.COM"));
     EXPECT_EQ(wire("localhost"), testing::name("localhost"));
