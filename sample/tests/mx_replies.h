@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "control/core/tests/reply_builder.h"
+#include "control/core/tests/scripted_dns_server.h"
+
+namespace ombrix::sample::testing {
+
+using core::testing::Responder;
+using core::testing::ScriptedDnsServer;
+
+struct Exchanger {
+    std::uint16_t pref;
+    std::string name;
+};
+
+// A script that answers every MX query for `domain` with the exchangers in the given order.
+inline ScriptedDnsServer::Script answering(std::string domain, std::vector<Exchanger> reply) {
+    return [domain = std::move(domain), reply = std::move(reply)](
+               const std::vector<std::uint8_t>& query, Responder& out) {
+        const auto id = static_cast<std::uint16_t>(query.at(0) << 8 | query.at(1));
+        core::testing::ReplyBuilder builder(domain, id);
+        for (const auto& exchanger : reply) {
+            builder.mx(exchanger.pref, core::testing::name(exchanger.name));
+        }
+        out.send(builder.bytes());
+    };
+}
+
+}  // namespace ombrix::sample::testing
