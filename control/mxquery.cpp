@@ -3,15 +3,12 @@
 #include <string>
 
 #include "component/qt/forms.h"
+#include "control/about/about_box.h"
 #include "control/error_conversion.h"
 #include "control/mxquery_face.h"
 #include "control/mxquery_type_library.h"
 #include "control/text_conversion.h"
 #include "ombrix_version_info.h"
-
-#if OMBRIX_HAS_ABOUT_BOX
-#include "control/about/about_box.h"
-#endif
 
 namespace ombrix {
 namespace {
@@ -80,13 +77,8 @@ CallResult MxQuery::setDns(const CallArguments& args) {
 }
 
 CallResult MxQuery::displayAboutBox() {
-#if OMBRIX_HAS_ABOUT_BOX
     ombrix::displayAboutBox();
     return Variant();
-#else
-    return toErrorInfo(core::Error{core::kQueryFailed, "DisplayAboutBox",
-                                   "The About dialog is not part of this build"});
-#endif
 }
 
 CallResult MxQuery::version() const {

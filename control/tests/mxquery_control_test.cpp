@@ -4,9 +4,12 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QPointer>
 #include <memory>
 
+#include "component/dispatch_table.h"
 #include "component/qt/control_host.h"
+#include "control/mxquery_type_library.h"
 #include "control/tests/temporary_registration.h"
 
 namespace ombrix {
@@ -18,6 +21,27 @@ std::unique_ptr<component::ControlHost> hostedMxQuery() {
     host->show();
     QApplication::processEvents();
     return host;
+}
+
+component::CallResult invoke(const component::ControlHost& host, component::DispId id) {
+    component::Variant result;
+    component::ErrorInfo error;
+    if (!component::succeeded(
+            host.dispatch()->invoke(id, component::InvokeKind::Method, {}, &result, &error))) {
+        return error;
+    }
+    return result;
+}
+
+// Visible top-level windows that are not control hosts.
+std::vector<QPointer<QWidget>> openForms() {
+    std::vector<QPointer<QWidget>> forms;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->isVisible() && !qobject_cast<component::ControlHost*>(window)) {
+            forms.emplace_back(window);
+        }
+    }
+    return forms;
 }
 
 class HostedMxQuery : public ::testing::Test {
@@ -50,6 +74,29 @@ TEST_F(HostedMxQuery, FaceIsTheIconAndStays32x32WhateverTheRequestedSize) {
         }
     }
     EXPECT_GT(opaque, 32 * 32 / 2);
+}
+
+TEST_F(HostedMxQuery, DestroyingOneInstanceUnloadsTheAboutDialogAnotherOpened) {
+    const auto opener = hostedMxQuery();
+    auto other = hostedMxQuery();
+    ASSERT_TRUE(opener->hasControl() && other->hasControl());
+    ASSERT_TRUE(openForms().empty());
+
+    EXPECT_EQ(invoke(*opener, dispid::kDisplayAboutBox),
+              component::CallResult(component::Variant()));
+    EXPECT_EQ(invoke(*opener, dispid::kDisplayAboutBox),
+              component::CallResult(component::Variant()));
+    QApplication::processEvents();
+    const auto forms = openForms();
+    ASSERT_EQ(forms.size(), 1u) << "DisplayAboutBox twice opens one dialog";
+
+    other.reset();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QApplication::processEvents();
+    EXPECT_TRUE(forms.front().isNull()) << "the About dialog is still loaded";
+    EXPECT_TRUE(openForms().empty());
+    EXPECT_EQ(invoke(*opener, dispid::kGetVersion),
+              component::CallResult(component::Variant(u"1.1.11")));
 }
 
 }  // namespace
