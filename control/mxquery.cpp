@@ -126,6 +126,7 @@ QWidget* MxQuery::createFace(QWidget* parent) {
     return new MxQueryFace(parent);
 }
 
+// The instance is complete once constructed; siting it asks for nothing more.
 void MxQuery::initialize() {}
 
 QSize MxQuery::resize(QSize) {

@@ -117,18 +117,6 @@ TEST_F(MxQueryThroughRegistry, DnsIsOneSettingWhetherSetByPropertyOrBySetDns) {
     EXPECT_EQ(call(dispid::kDns, {}, InvokeKind::PropertyGet), Variant(u"ns.b\u00FCcher.example"));
 }
 
-TEST_F(MxQueryThroughRegistry, MemberNamesResolveCaseInsensitivelyToFixedIds) {
-    const std::vector<std::pair<std::u16string, DispId>> names = {
-        {u"DNS", 0x40030005},        {u"DisplayAboutBox", 0x60030009}, {u"SetDNS", 0x60030004},
-        {u"GetVersion", 0x6003000A}, {u"MXQuery", 0x60030005},         {u"GetBestMX", 0x60030006},
-        {u"getmxentry", 0x60030007}, {u"GETMXENTRYPREF", 0x60030008}};
-    for (const auto& [member, expected] : names) {
-        DispId id = 0;
-        ASSERT_TRUE(component::succeeded(mx_->idOfName(member, &id)));
-        EXPECT_EQ(id, expected);
-    }
-}
-
 TEST_F(MxQueryThroughRegistry, VersionIsMajorMinorRevision) {
     EXPECT_EQ(call(dispid::kGetVersion), Variant(u"1.1.11"));
 }
