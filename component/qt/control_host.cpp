@@ -79,6 +79,9 @@ void ControlHost::negotiateSize(QSize requestedPixels) {
     // The resize reaches resizeEvent again; the guard keeps it from asking once more.
     const QScopedValueRollback guard(applyingSize_, true);
     resize(controlSize_);
+    // A hidden host gets its resize event only when shown; the face follows at once.
+    if (face_)
+        face_->setGeometry(rect());
     updateGeometry();
 }
 

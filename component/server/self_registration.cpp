@@ -21,9 +21,11 @@ ResultCode libraryPath(std::string& out) {
         lastError = layerError(kErrFileAccess, "Cannot tell the path of this server library");
         return kFail;
     }
+    // As the library was named when loaded, symbolic links kept: a link to the current
+    // build of a versioned library keeps naming the current build.
     std::error_code ec;
-    const auto absolute = std::filesystem::weakly_canonical(info.dli_fname, ec);
-    out = ec ? std::string(info.dli_fname) : absolute.string();
+    const auto absolute = std::filesystem::absolute(info.dli_fname, ec);
+    out = ec ? std::string(info.dli_fname) : absolute.lexically_normal().string();
     return kOk;
 }
 

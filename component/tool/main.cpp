@@ -39,8 +39,10 @@ int fail(const ErrorInfo& error) {
 // command line is meant as a file, so it is made absolute when it exists.
 std::string libraryArgument(const std::string& argument) {
     std::error_code ec;
-    const auto canonical = std::filesystem::canonical(argument, ec);
-    return ec ? argument : canonical.string();
+    if (!std::filesystem::exists(argument, ec))
+        return argument;
+    const auto absolute = std::filesystem::absolute(argument, ec);
+    return ec ? argument : absolute.lexically_normal().string();
 }
 
 bool namesLibrary(const std::string& argument) {
