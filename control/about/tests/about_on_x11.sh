@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Runs the About dialog on a virtual X server under a real window manager and checks what
-# only a window manager decides: the dialog stays above an activated host window, it is
-# left out of the taskbar, it has no minimise or maximise box and cannot be resized, and its
-# client area is 388 x 388. Saves a screenshot of the dialog with its frame.
+# only a window manager decides: the dialog stays above the host's window and another
+# program's window after they were activated, it is left out of the taskbar, it has no
+# minimise or maximise box and cannot be resized, and its client area is 388 x 388. Saves a
+# screenshot of the dialog with its frame.
 #   about_on_x11.sh PROBE SCREENSHOT.png
 set -euo pipefail
 probe=$1
@@ -10,13 +11,12 @@ screenshot=$2
 
 work=$(mktemp -d)
 pids=()
+# Ends what this script started, newest first: the probes, the window manager, the server.
 cleanup() {
-    local pid
-    for pid in "${pids[@]}"; do
-        kill "$pid" 2>/dev/null || true
-    done
-    for pid in "${pids[@]}"; do
-        wait "$pid" 2>/dev/null || true
+    local i
+    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+        kill "${pids[i]}" 2>/dev/null || true
+        wait "${pids[i]}" 2>/dev/null || true
     done
     rm -rf "$work"
 }
@@ -50,32 +50,49 @@ pids+=($!)
 wait_for sh -c "xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'" \
     || fail "openbox did not start: $(cat "$work/openbox.log")"
 
-QT_QPA_PLATFORM=xcb "$probe" >"$work/probe.out" 2>"$work/probe.log" &
-pids+=($!)
-wait_for grep -q -e '^host-active' -e '^error' "$work/probe.out" \
-    || fail "the probe did not get ready: $(cat "$work/probe.out" "$work/probe.log")"
-grep -q '^error' "$work/probe.out" && fail "$(cat "$work/probe.out" "$work/probe.log")"
-read -r _ host _ about < <(grep '^host ' "$work/probe.out")
+# Starts the probe in the background and waits until it prints the id of its `role` window.
+start_probe() {
+    local role=$1 out=$work/$1.out
+    shift
+    QT_QPA_PLATFORM=xcb "$probe" "$@" >"$out" 2>"$work/$role.log" &
+    pids+=($!)
+    wait_for grep -q -e "^$role " -e '^error' "$out" \
+        || fail "the $role probe did not get ready: $(cat "$out" "$work/$role.log")"
+    ! grep -q '^error' "$out" || fail "$(cat "$out" "$work/$role.log")"
+}
 
-# Window ids as the root window's lists print them: 0x plus hex without leading zeros.
-host=$(printf '0x%x' "$host")
-about=$(printf '0x%x' "$about")
+# Window ids as the root window's lists print them: 0x and hex without leading zeros.
+window_id() {
+    printf '0x%x' "$(awk -v role="$1" '$1 == role {print $2}' "$work"/*.out)"
+}
+
+# Bottom-to-top position of a window among the managed ones.
+stacking_position() {
+    local i stack
+    read -r -a stack <<<"$(xprop -root _NET_CLIENT_LIST_STACKING | sed 's/.*# //; s/,//g')"
+    for i in "${!stack[@]}"; do
+        [[ ${stack[i]} == "$1" ]] && echo "$i" && return
+    done
+    echo -1
+}
+
+start_probe host
+start_probe other --other
+about=$(window_id about)
+host=$(window_id host)
+other=$(window_id other)
 
 state=$(xprop -id "$about" _NET_WM_STATE)
 [[ $state == *_NET_WM_STATE_ABOVE* ]] || fail "not kept above: $state"
 [[ $state == *_NET_WM_STATE_SKIP_TASKBAR* ]] || fail "shown in the taskbar: $state"
 
 active=$(xprop -root _NET_ACTIVE_WINDOW)
-[[ $active == *"$host"* ]] || fail "the host is not the active window: $active (host $host)"
-# Bottom to top: the dialog must come after the active host.
-stacking=$(xprop -root _NET_CLIENT_LIST_STACKING | sed 's/.*# //; s/,//g')
-read -r -a stack <<<"$stacking"
-host_at=-1 about_at=-1
-for i in "${!stack[@]}"; do
-    [[ ${stack[i]} == "$host" ]] && host_at=$i
-    [[ ${stack[i]} == "$about" ]] && about_at=$i
+[[ $active == *"$other"* ]] || fail "the other program is not active: $active (other $other)"
+about_at=$(stacking_position "$about")
+for below in "$host" "$other"; do
+    below_at=$(stacking_position "$below")
+    ((below_at >= 0 && about_at > below_at)) || fail "$below covers the dialog $about"
 done
-((host_at >= 0 && about_at > host_at)) || fail "the host $host covers the dialog $about: $stacking"
 
 # Openbox keeps its own minimise action for every window; the boxes it draws follow the
 # decorations the dialog asks for, which must leave out minimise (0x20) and maximise (0x40).

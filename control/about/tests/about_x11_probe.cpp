@@ -1,11 +1,14 @@
-// Opens the About dialog over a plain host window on a real X11 display, for
-// about_on_x11.sh, which inspects both with the X11 tools. It prints the window ids, then
-// activates the host as a user would and says so; it ends when killed or after a minute.
+// Puts windows on a real X11 display for about_on_x11.sh, which inspects them with the X11
+// tools. As a host it shows a plain window, opens the About dialog, prints both window ids
+// and activates its own window again, as a user would. With --other it plays another
+// program: one plain window over the dialog's place, activated. Either way it says when it
+// is ready and ends when killed, or after a minute.
 #include <QApplication>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
 #include <cstdio>
+#include <cstring>
 
 #include "control/about/about_box.h"
 
@@ -23,9 +26,23 @@ QWidget* aboutWindow() {
     return nullptr;
 }
 
-void say(const char* line) {
-    std::puts(line);
+void say(const char* word, const QWidget& window) {
+    std::printf("%s 0x%llx\n", word, static_cast<unsigned long long>(window.winId()));
     std::fflush(stdout);
+}
+
+bool showActive(QWidget& window, const QString& title) {
+    window.setWindowTitle(title);
+    window.setGeometry(200, 150, 600, 500);
+    window.show();
+    window.raise();
+    window.activateWindow();
+    return QTest::qWaitForWindowActive(&window, kWaitMs);
+}
+
+int fail(const char* why) {
+    std::printf("error: %s\n", why);
+    return 1;
 }
 
 }  // namespace
@@ -33,32 +50,28 @@ void say(const char* line) {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QTimer::singleShot(kLifetimeMs, &app, &QApplication::quit);
+    QWidget window;
 
-    QWidget host;
-    host.setWindowTitle(QStringLiteral("Host"));
-    host.setGeometry(100, 100, 600, 500);
-    host.show();
-    if (!QTest::qWaitForWindowActive(&host, kWaitMs)) {
-        say("error: the host window never became active");
-        return 1;
+    if (argc > 1 && std::strcmp(argv[1], "--other") == 0) {
+        if (!showActive(window, QStringLiteral("Other program"))) {
+            return fail("the other program's window never became active");
+        }
+        say("other", window);
+        return app.exec();
     }
 
+    if (!showActive(window, QStringLiteral("Host"))) {
+        return fail("the host window never became active");
+    }
     ombrix::displayAboutBox();
     QWidget* about = aboutWindow();
     if (about == nullptr || !QTest::qWaitForWindowExposed(about, kWaitMs)) {
-        say("error: the About dialog did not appear");
-        return 1;
+        return fail("the About dialog did not appear");
     }
-    std::printf("host 0x%llx about 0x%llx\n", static_cast<unsigned long long>(host.winId()),
-                static_cast<unsigned long long>(about->winId()));
-    std::fflush(stdout);
-
-    host.raise();
-    host.activateWindow();
-    if (!QTest::qWaitForWindowActive(&host, kWaitMs)) {
-        say("error: the host window could not be activated again");
-        return 1;
+    say("about", *about);
+    if (!showActive(window, QStringLiteral("Host"))) {
+        return fail("the host window could not be activated again");
     }
-    say("host-active");
+    say("host", window);
     return app.exec();
 }
