@@ -86,16 +86,25 @@ state=$(xprop -id "$about" _NET_WM_STATE)
 [[ $state == *_NET_WM_STATE_ABOVE* ]] || fail "not kept above: $state"
 [[ $state == *_NET_WM_STATE_SKIP_TASKBAR* ]] || fail "shown in the taskbar: $state"
 
-active=$(xprop -root _NET_ACTIVE_WINDOW)
-[[ $active == *"$other"* ]] || fail "the other program is not active: $active (other $other)"
-about_at=$(stacking_position "$about")
-for below in "$host" "$other"; do
-    below_at=$(stacking_position "$below")
-    ((below_at >= 0 && about_at > below_at)) || fail "$below covers the dialog $about"
-done
+# The window manager settles focus and stacking a moment after the probes see them.
+other_is_active() {
+    [[ $(xprop -root _NET_ACTIVE_WINDOW) == *"$other"* ]]
+}
+dialog_is_on_top() {
+    local about_at below below_at
+    about_at=$(stacking_position "$about")
+    for below in "$host" "$other"; do
+        below_at=$(stacking_position "$below")
+        ((below_at >= 0 && about_at > below_at)) || return 1
+    done
+}
+wait_for other_is_active || fail "the other program is not active: $(xprop -root _NET_ACTIVE_WINDOW)"
+wait_for dialog_is_on_top || fail "the dialog $about is covered (host $host, other $other):" \
+    "$(xprop -root _NET_CLIENT_LIST_STACKING)"
 
-# Openbox keeps its own minimise action for every window; the boxes it draws follow the
-# decorations the dialog asks for, which must leave out minimise (0x20) and maximise (0x40).
+# Openbox keeps a minimise action and draws its own title buttons for every window; what the
+# dialog decides is the decorations it asks for, which leave out minimise (0x20) and
+# maximise (0x40).
 actions=$(xprop -id "$about" _NET_WM_ALLOWED_ACTIONS)
 for forbidden in MAXIMIZE_HORZ MAXIMIZE_VERT RESIZE; do
     [[ $actions != *"_NET_WM_ACTION_$forbidden"* ]] || fail "allows $forbidden: $actions"
