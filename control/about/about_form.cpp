@@ -71,7 +71,7 @@ void AboutForm::handToDesktop(const QString& address) {
 }
 
 void AboutForm::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+    if (event->matches(QKeySequence::Cancel)) {
         event->accept();
         return;
     }

@@ -18,7 +18,8 @@ class AboutForm final : public QDialog {
     AboutForm();
 
   protected:
-    // Escape would reject the dialog; it has no cancel button, so Escape does nothing.
+    // The cancel key (Escape) would reject the dialog; it has no cancel button, so the key
+    // does nothing.
     void keyPressEvent(QKeyEvent* event) override;
 
   private:
