@@ -65,7 +65,12 @@ void setPort(sockaddr_storage& address, std::uint16_t port) {
 }
 
 std::string quoted(std::string_view setting) {
-    return "\"" + std::string(setting) + "\"";
+    std::string text;
+    text.reserve(setting.size() + 2);
+    text.push_back('"');
+    text.append(setting);
+    text.push_back('"');
+    return text;
 }
 
 }  // namespace
