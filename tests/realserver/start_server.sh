@@ -120,8 +120,8 @@ probe_name() {
 
 # Up to 10 s: the server answers, or it has died.
 wait_until_answering() {
-    local pid=$1 port=$2
-    for _ in $(seq 100); do
+    local pid=$1 port=$2 deadline=$((SECONDS + 10))
+    while ((SECONDS < deadline)); do
         kill -0 "$pid" 2>/dev/null || return 1
         if dig @127.0.0.1 -p "$port" +time=1 +tries=1 +short MX "$(probe_name)" 2>/dev/null |
             grep -q .; then
