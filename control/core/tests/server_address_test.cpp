@@ -74,9 +74,7 @@ TEST(ResolveServer, HostNamesAreLookedUp) {
     addrinfo hints{};
     hints.ai_socktype = SOCK_DGRAM;
     addrinfo* found = nullptr;
-    if (getaddrinfo("localhost", nullptr, &hints, &found) != 0) {
-        GTEST_SKIP() << "localhost does not resolve here";
-    }
+    ASSERT_EQ(getaddrinfo("localhost", nullptr, &hints, &found), 0) << "localhost does not resolve";
     const bool loopbackFirst = found->ai_family == AF_INET;
     freeaddrinfo(found);
     if (!loopbackFirst) {
