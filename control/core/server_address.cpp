@@ -24,23 +24,23 @@ std::optional<std::uint16_t> parsePort(std::string_view text) {
     return static_cast<std::uint16_t>(value);
 }
 
-std::optional<ServerSpec> hostWithOptionalPort(std::string_view host,
+std::optional<ServerEndpoint> hostWithOptionalPort(std::string_view host,
                                                std::optional<std::string_view> port) {
     if (host.empty()) {
         return std::nullopt;
     }
-    ServerSpec spec{std::string(host), kDnsPort};
+    ServerEndpoint endpoint{std::string(host), kDnsPort};
     if (port) {
         auto number = parsePort(*port);
         if (!number) {
             return std::nullopt;
         }
-        spec.port = *number;
+        endpoint.port = *number;
     }
-    return spec;
+    return endpoint;
 }
 
-std::optional<ServerSpec> parseBracketed(std::string_view text) {
+std::optional<ServerEndpoint> parseBracketed(std::string_view text) {
     auto close = text.find(']');
     if (close == std::string_view::npos) {
         return std::nullopt;
@@ -75,7 +75,7 @@ std::string quoted(std::string_view setting) {
 
 }  // namespace
 
-std::optional<ServerSpec> parseServerText(std::string_view text) {
+std::optional<ServerEndpoint> parseServerText(std::string_view text) {
     if (text.empty()) {
         return std::nullopt;
     }
@@ -95,8 +95,8 @@ const sockaddr* ServerAddress::sockaddrPtr() const {
 }
 
 Expected<ServerAddress> resolveServer(std::string_view setting) {
-    auto spec = parseServerText(setting);
-    if (!spec) {
+    auto endpoint = parseServerText(setting);
+    if (!endpoint) {
         return queryError("Invalid DNS server " + quoted(setting) +
                           ": expected an address or a host name, optionally with a port");
     }
@@ -104,7 +104,7 @@ Expected<ServerAddress> resolveServer(std::string_view setting) {
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_DGRAM;
     addrinfo* found = nullptr;
-    int status = getaddrinfo(spec->host.c_str(), nullptr, &hints, &found);
+    int status = getaddrinfo(endpoint->host.c_str(), nullptr, &hints, &found);
     if (status != 0 || found == nullptr) {
         return queryError("Cannot resolve DNS server " + quoted(setting) + ": " +
                           (status != 0 ? gai_strerror(status) : "no address"));
@@ -114,7 +114,7 @@ Expected<ServerAddress> resolveServer(std::string_view setting) {
     server.length = std::min<socklen_t>(found->ai_addrlen, sizeof server.address);
     std::memcpy(&server.address, found->ai_addr, server.length);
     server.setting = std::string(setting);
-    setPort(server.address, spec->port);
+    setPort(server.address, endpoint->port);
     return server;
 }
 

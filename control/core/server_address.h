@@ -14,17 +14,17 @@ namespace ombrix::core {
 inline constexpr std::uint16_t kDnsPort = 53;
 
 // A server setting taken apart: the host (address or name) and the port.
-struct ServerSpec {
+struct ServerEndpoint {
     std::string host;
     std::uint16_t port = kDnsPort;
 
-    friend bool operator==(const ServerSpec&, const ServerSpec&) = default;
+    friend bool operator==(const ServerEndpoint&, const ServerEndpoint&) = default;
 };
 
 // Reads "192.0.2.1", "192.0.2.1:5353", "ns.example", "ns.example:5353", "::1" and
 // "[::1]:5353". Text with two colons or more and no brackets is an IPv6 address without a
 // port. Nothing when the text fits none of these or the port is not 1 to 65535.
-std::optional<ServerSpec> parseServerText(std::string_view text);
+std::optional<ServerEndpoint> parseServerText(std::string_view text);
 
 // The socket address that queries go to, with the setting it came from for messages.
 struct ServerAddress {

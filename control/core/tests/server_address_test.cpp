@@ -15,7 +15,7 @@ namespace {
 using namespace std::chrono_literals;
 
 TEST(ServerText, AcceptsAddressesAndNamesWithOrWithoutPort) {
-    const std::pair<const char*, ServerSpec> cases[] = {
+    const std::pair<const char*, ServerEndpoint> cases[] = {
         {"192.0.2.1", {"192.0.2.1", 53}},
         {"192.0.2.1:5353", {"192.0.2.1", 5353}},
         {"ns.example", {"ns.example", 53}},
@@ -26,8 +26,8 @@ TEST(ServerText, AcceptsAddressesAndNamesWithOrWithoutPort) {
         {"[::1]:5353", {"::1", 5353}},
         {"localhost:1", {"localhost", 1}},
     };
-    for (const auto& [text, spec] : cases) {
-        EXPECT_EQ(parseServerText(text), spec) << text;
+    for (const auto& [text, endpoint] : cases) {
+        EXPECT_EQ(parseServerText(text), endpoint) << text;
     }
 }
 
