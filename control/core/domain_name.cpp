@@ -80,10 +80,6 @@ Expected<WireName> toWire(std::string_view name) {
     return wire;
 }
 
-std::uint8_t foldCase(std::uint8_t byte) {
-    return byte >= 'A' && byte <= 'Z' ? static_cast<std::uint8_t>(byte - 'A' + 'a') : byte;
-}
-
 }  // namespace
 
 Expected<WireName> encodeDomain(std::string_view domain) {
@@ -120,9 +116,10 @@ bool sameName(const WireName& a, const WireName& b) {
         if (!leftLabel || !rightLabel) {
             return false;
         }
-        if (!std::equal(
-                leftLabel->begin(), leftLabel->end(), rightLabel->begin(),
-                [](std::uint8_t x, std::uint8_t y) { return foldCase(x) == foldCase(y); })) {
+        if (!std::equal(leftLabel->begin(), leftLabel->end(), rightLabel->begin(),
+                        [](std::uint8_t x, std::uint8_t y) {
+                            return foldAsciiCase(x) == foldAsciiCase(y);
+                        })) {
             return false;
         }
     }

@@ -21,6 +21,11 @@ struct WireName {
 // what IDNA rejects fail with error 5.
 Expected<WireName> encodeDomain(std::string_view domain);
 
+// An ASCII letter in lower case; any other byte as it is. Names compare this way.
+inline std::uint8_t foldAsciiCase(std::uint8_t byte) {
+    return byte >= 'A' && byte <= 'Z' ? static_cast<std::uint8_t>(byte - 'A' + 'a') : byte;
+}
+
 // Compares two wire names label by label, ASCII letters case-insensitively.
 bool sameName(const WireName& a, const WireName& b);
 

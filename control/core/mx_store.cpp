@@ -4,17 +4,52 @@
 
 namespace ombrix::core {
 
+namespace {
+
+// Lists up to this long are ordered in place, without the buffer a stable sort allocates.
+constexpr std::size_t kInsertionSortLimit = 64;
+
+bool byPreference(const MxRecord& a, const MxRecord& b) {
+    return a.pref < b.pref;
+}
+
+}  // namespace
+
 void MxStore::reset() {
-    list_.emplace(1);
+    if (list_) {
+        // At most one spare per entry of the longest list so far, whoever fills the entries.
+        for (MxRecord& entry : *list_) {
+            if (spareTexts_.size() < list_->size() &&
+                entry.server.capacity() > std::string().capacity()) {
+                spareTexts_.push_back(std::move(entry.server));
+            }
+        }
+        list_->clear();
+        list_->emplace_back();
+    } else {
+        list_.emplace(1);
+    }
     count_ = 0;
     best_.clear();
     bestPref_.reset();
 }
 
+std::string MxStore::takeText() {
+    if (spareTexts_.empty()) {
+        return {};
+    }
+    std::string text = std::move(spareTexts_.back());
+    spareTexts_.pop_back();
+    text.clear();
+    return text;
+}
+
 void MxStore::add(std::string server, std::uint16_t pref) {
-    if (count_ == 0) {
-        // The single empty entry stands for "no exchangers" and gives way to the first one.
+    if (!list_) {
         list_.emplace();
+    } else if (count_ == 0) {
+        // The single empty entry stands for "no exchangers" and gives way to the first one.
+        list_->clear();
     }
     if (!bestPref_ || pref < *bestPref_) {
         bestPref_ = pref;
@@ -28,8 +63,16 @@ void MxStore::sortByPreference() {
     if (count_ < 2) {
         return;
     }
-    std::stable_sort(list_->begin(), list_->end(),
-                     [](const MxRecord& a, const MxRecord& b) { return a.pref < b.pref; });
+    auto& list = *list_;
+    if (list.size() > kInsertionSortLimit) {
+        std::stable_sort(list.begin(), list.end(), byPreference);
+        return;
+    }
+    // Insertion after the last equal preference keeps reply order among equals.
+    for (auto next = list.begin() + 1; next != list.end(); ++next) {
+        const auto place = std::upper_bound(list.begin(), next, *next, byPreference);
+        std::rotate(place, next, next + 1);
+    }
 }
 
 const std::vector<MxRecord>& MxStore::list() const {

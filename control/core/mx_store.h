@@ -20,9 +20,13 @@ struct MxRecord {
 // The outcome of the most recent query. Before the first query there is no list at all;
 // after any query the list holds at least one entry (an empty one when nothing was found).
 class MxStore {
-public:
-    // Empties the result; the domain of the last accepted query stays.
+  public:
+    // Empties the result; the domain of the last accepted query stays. The entries' storage
+    // is kept for the next result.
     void reset();
+    // An empty string to write the next exchanger's name into before add(); it reuses the
+    // storage of an entry an earlier reset() let go, so steady lookups do not allocate.
+    std::string takeText();
     // Appends an exchanger in reply order; the first of the lowest preferences becomes best.
     void add(std::string server, std::uint16_t pref);
     // Orders the list by ascending preference, keeping reply order among equals.
@@ -39,12 +43,13 @@ public:
     // run yet, since there is no list to index.
     Expected<const MxRecord*> entryAt(long long idx) const;
 
-private:
+  private:
     std::string domain_;
     std::string best_;
     std::optional<std::uint16_t> bestPref_;
     std::optional<std::vector<MxRecord>> list_;
     std::size_t count_ = 0;
+    std::vector<std::string> spareTexts_;
 };
 
 }  // namespace ombrix::core

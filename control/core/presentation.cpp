@@ -1,6 +1,6 @@
 #include "control/core/presentation.h"
 
-#include <cstdint>
+#include <algorithm>
 
 #include "control/core/byte_reader.h"
 
@@ -8,11 +8,15 @@ namespace ombrix::core {
 
 namespace {
 
+bool isPlain(std::uint8_t byte) {
+    return byte >= 0x20 && byte <= 0x7E && byte != '.' && byte != '\\';
+}
+
 void appendEscaped(std::string& out, std::uint8_t byte) {
-    if (byte == '.' || byte == '\\') {
-        out += '\\';
+    if (isPlain(byte)) {
         out += static_cast<char>(byte);
-    } else if (byte >= 0x20 && byte <= 0x7E) {
+    } else if (byte == '.' || byte == '\\') {
+        out += '\\';
         out += static_cast<char>(byte);
     } else {
         out += '\\';
@@ -24,6 +28,20 @@ void appendEscaped(std::string& out, std::uint8_t byte) {
 
 }  // namespace
 
+void appendPresentationLabel(std::string& text, std::span<const std::uint8_t> label, bool first) {
+    if (!first) {
+        text += '.';
+    }
+    // Host names are plain text throughout: copy them whole.
+    if (std::all_of(label.begin(), label.end(), isPlain)) {
+        text.append(reinterpret_cast<const char*>(label.data()), label.size());
+        return;
+    }
+    for (const std::uint8_t byte : label) {
+        appendEscaped(text, byte);
+    }
+}
+
 std::string toPresentation(const WireName& name) {
     std::string out;
     ByteReader reader(name.bytes);
@@ -33,13 +51,8 @@ std::string toPresentation(const WireName& name) {
         if (!label) {
             break;
         }
-        if (!first) {
-            out += '.';
-        }
+        appendPresentationLabel(out, *label, first);
         first = false;
-        for (const std::uint8_t byte : *label) {
-            appendEscaped(out, byte);
-        }
     }
     return out;
 }

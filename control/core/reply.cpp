@@ -28,9 +28,9 @@ Error within(Error error, const char* section, std::size_t index, std::size_t co
 Status skipQuestions(ByteReader& reader, std::uint16_t count) {
     for (std::size_t i = 0; i < count; ++i) {
         const std::size_t offset = reader.offset();
-        auto name = readName(reader);
-        if (!name) {
-            return within(name.error(), "question", i, count);
+        SkippedName name;
+        if (auto read = readNameInto(reader, name); !read) {
+            return within(read.error(), "question", i, count);
         }
         if (!reader.skip(4)) {
             return within(runtimeError(kSubscriptOutOfRange,
@@ -43,14 +43,20 @@ Status skipQuestions(ByteReader& reader, std::uint16_t count) {
     return ok();
 }
 
+// A record's data that should hold nothing more.
+Status leftOver(const ResourceRecord& record) {
+    return malformed("the record at offset " + std::to_string(record.offset) + " has " +
+                     std::to_string(record.data.remaining()) + " bytes after its name");
+}
+
 // A name that is the whole of a record's data, as in a CNAME.
-Expected<WireName> readNameData(ResourceRecord& record) {
-    auto name = readName(record.data);
-    if (name && record.data.remaining() != 0) {
-        return malformed("the record at offset " + std::to_string(record.offset) + " has " +
-                         std::to_string(record.data.remaining()) + " bytes after its name");
+Status readNameData(ResourceRecord& record, WireName& name) {
+    WireNameBuilder builder(name);
+    auto read = readNameInto(record.data, builder);
+    if (read && record.data.remaining() != 0) {
+        return leftOver(record);
     }
-    return name;
+    return read;
 }
 
 bool isBlank(const std::string& text) {
@@ -66,11 +72,14 @@ Status addExchange(ResourceRecord& record, MxStore& store) {
         return malformed("the MX record at offset " + std::to_string(record.offset) +
                          " is too short to hold a preference");
     }
-    auto exchange = readNameData(record);
-    if (!exchange) {
-        return exchange.error();
+    std::string server = store.takeText();
+    PresentationText text(server);
+    if (auto read = readNameInto(record.data, text); !read) {
+        return read;
     }
-    std::string server = toPresentation(exchange.value());
+    if (record.data.remaining() != 0) {
+        return leftOver(record);
+    }
     if (!isBlank(server)) {
         store.add(std::move(server), *pref);
     }
@@ -80,8 +89,8 @@ Status addExchange(ResourceRecord& record, MxStore& store) {
 // Steps over the records of a section so that a reply cut short anywhere is noticed.
 Status skipRecords(ByteReader& reader, std::uint16_t count, const char* section) {
     for (std::size_t i = 0; i < count; ++i) {
-        auto record = readRecord(reader);
-        if (!record) {
+        SkippedName owner;
+        if (auto record = readRecord(reader, owner); !record) {
             return within(record.error(), section, i, count);
         }
     }
@@ -123,11 +132,11 @@ bool isReplyTo(std::span<const std::uint8_t> message, std::uint16_t id, const Wi
     }
     ByteReader reader(message);
     reader.skip(kHeaderOctets);
-    const auto name = readName(reader);
+    NameComparison name(qname);
+    const bool read = readNameInto(reader, name).ok();
     const auto type = reader.u16();
     const auto qclass = reader.u16();
-    return name && type && qclass && *type == kTypeMx && *qclass == kClassIn &&
-           sameName(name.value(), qname);
+    return read && type && qclass && *type == kTypeMx && *qclass == kClassIn && name.same();
 }
 
 Expected<std::size_t> walkAnswers(std::span<const std::uint8_t> message, const WireName& qname,
@@ -147,20 +156,21 @@ Expected<std::size_t> walkAnswers(std::span<const std::uint8_t> message, const W
     // The answers for qname, or for the end of a CNAME chain that starts at it.
     WireName target = qname;
     for (std::size_t i = 0; i < header->answers; ++i) {
-        auto record = readRecord(reader);
+        NameComparison owner(target);
+        auto record = readRecord(reader, owner);
         if (!record) {
             return within(record.error(), "answer", i, header->answers);
         }
         auto& answer = record.value();
-        if (answer.rrClass != kClassIn || !sameName(answer.owner, target)) {
+        if (answer.rrClass != kClassIn || !owner.same()) {
             continue;
         }
         if (answer.type == kTypeCname) {
-            auto next = readNameData(answer);
-            if (!next) {
-                return within(next.error(), "answer", i, header->answers);
+            WireName next;
+            if (auto read = readNameData(answer, next); !read) {
+                return within(read.error(), "answer", i, header->answers);
             }
-            target = std::move(next.value());
+            target = std::move(next);
         } else if (answer.type == kTypeMx) {
             if (auto added = addExchange(answer, store); !added) {
                 return within(added.error(), "answer", i, header->answers);
