@@ -41,9 +41,9 @@ Error tooManyJumps(std::size_t nameStart);
 // failure it has not moved. Running out of message is error 9, any other fault error 20000.
 template <class Sink>
 Status readNameInto(ByteReader& reader, Sink& sink) {
-    constexpr std::uint8_t kLabelTypeMask = 0xC0;
-    constexpr std::uint8_t kPointerType = 0xC0;
-    constexpr std::uint8_t kLabelType = 0x00;
+    constexpr std::size_t kLabelTypeMask = 0xC0;
+    constexpr std::size_t kPointerType = 0xC0;
+    constexpr std::size_t kLabelType = 0x00;
 
     const std::size_t nameStart = reader.offset();
     ByteReader run = reader;
@@ -54,17 +54,20 @@ Status readNameInto(ByteReader& reader, Sink& sink) {
 
     for (;;) {
         const std::size_t at = run.offset();
-        const auto head = run.u8();
-        if (!head) {
+        const auto headByte = run.u8();
+        if (!headByte) {
             return name_faults::runOverrun(run.fencedAtMessageEnd(), jumps > 0, runStart);
         }
-        if (*head == 0) {
+        // Held at full width: a byte kept in an optional gets spilled and reloaded wider,
+        // which stalls every step of the walk.
+        const std::size_t head = *headByte;
+        if (head == 0) {
             sink.root();
             break;
         }
-        const auto type = static_cast<std::uint8_t>(*head & kLabelTypeMask);
+        const std::size_t type = head & kLabelTypeMask;
         if (type == kLabelType) {
-            const auto label = run.bytes(*head);
+            const auto label = run.bytes(head);
             if (!label) {
                 return name_faults::runOverrun(run.fencedAtMessageEnd(), jumps > 0, runStart);
             }
@@ -77,13 +80,13 @@ Status readNameInto(ByteReader& reader, Sink& sink) {
             continue;
         }
         if (type != kPointerType) {
-            return name_faults::unknownLabelType(type, at);
+            return name_faults::unknownLabelType(static_cast<std::uint8_t>(type), at);
         }
         const auto low = run.u8();
         if (!low) {
             return name_faults::runOverrun(run.fencedAtMessageEnd(), jumps > 0, runStart);
         }
-        const std::size_t target = static_cast<std::size_t>(*head & ~kLabelTypeMask) << 8 | *low;
+        const std::size_t target = (head & ~kLabelTypeMask) << 8 | std::size_t{*low};
         if (target >= runStart) {
             return name_faults::notBackwards(at);
         }
@@ -130,6 +133,8 @@ class WireNameBuilder {
 class NameComparison {
   public:
     explicit NameComparison(const WireName& expected) : expected_(expected.bytes) {}
+    // The name compared with must outlive the comparison.
+    explicit NameComparison(WireName&&) = delete;
     void label(std::span<const std::uint8_t> label) {
         if (!same_) {
             return;
@@ -137,10 +142,12 @@ class NameComparison {
         const auto length = expected_.u8();
         const auto bytes =
             length && *length == label.size() ? expected_.bytes(*length) : std::nullopt;
-        same_ = bytes && std::equal(label.begin(), label.end(), bytes->begin(),
-                                    [](std::uint8_t x, std::uint8_t y) {
-                                        return foldAsciiCase(x) == foldAsciiCase(y);
-                                    });
+        // Names mostly come back in the case they were asked in: try the plain compare first.
+        same_ = bytes && (std::equal(label.begin(), label.end(), bytes->begin()) ||
+                          std::equal(label.begin(), label.end(), bytes->begin(),
+                                     [](std::uint8_t x, std::uint8_t y) {
+                                         return foldAsciiCase(x) == foldAsciiCase(y);
+                                     }));
     }
     void root() {
         same_ = same_ && expected_.u8() == std::uint8_t{0} && expected_.remaining() == 0;

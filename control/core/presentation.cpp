@@ -1,44 +1,22 @@
 #include "control/core/presentation.h"
 
-#include <algorithm>
-
 #include "control/core/byte_reader.h"
 
 namespace ombrix::core {
 
-namespace {
-
-bool isPlain(std::uint8_t byte) {
-    return byte >= 0x20 && byte <= 0x7E && byte != '.' && byte != '\\';
-}
-
-void appendEscaped(std::string& out, std::uint8_t byte) {
-    if (isPlain(byte)) {
-        out += static_cast<char>(byte);
-    } else if (byte == '.' || byte == '\\') {
-        out += '\\';
-        out += static_cast<char>(byte);
-    } else {
-        out += '\\';
-        out += static_cast<char>('0' + byte / 100);
-        out += static_cast<char>('0' + byte / 10 % 10);
-        out += static_cast<char>('0' + byte % 10);
-    }
-}
-
-}  // namespace
-
-void appendPresentationLabel(std::string& text, std::span<const std::uint8_t> label, bool first) {
-    if (!first) {
-        text += '.';
-    }
-    // Host names are plain text throughout: copy them whole.
-    if (std::all_of(label.begin(), label.end(), isPlain)) {
-        text.append(reinterpret_cast<const char*>(label.data()), label.size());
-        return;
-    }
+void appendEscapedLabel(std::string& text, std::span<const std::uint8_t> label) {
     for (const std::uint8_t byte : label) {
-        appendEscaped(text, byte);
+        if (isPlainPresentationByte(byte)) {
+            text += static_cast<char>(byte);
+        } else if (byte == '.' || byte == '\\') {
+            text += '\\';
+            text += static_cast<char>(byte);
+        } else {
+            text += '\\';
+            text += static_cast<char>('0' + byte / 100);
+            text += static_cast<char>('0' + byte / 10 % 10);
+            text += static_cast<char>('0' + byte % 10);
+        }
     }
 }
 

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+
 namespace ombrix::core {
 namespace {
 
@@ -49,6 +52,42 @@ TEST(MxStore, OrdersStablyByTruePreferenceAndKeepsTheFirstLowestAsBest) {
     EXPECT_EQ(store.count(), 6u);
     EXPECT_EQ(store.entryAt(5).value()->pref, 65535);
     EXPECT_EQ(store.entryAt(6).value(), nullptr);
+}
+
+TEST(MxStore, ReusedStorageNeverShowsThroughTheNextResult) {
+    MxStore store;
+    for (int round = 0; round < 3; ++round) {
+        store.reset();
+        EXPECT_EQ(store.list(), std::vector<MxRecord>{MxRecord{}});
+        EXPECT_EQ(store.count(), 0u);
+        EXPECT_EQ(store.best(), "");
+        for (std::uint16_t pref = 0; pref < 4; ++pref) {
+            std::string text = store.takeText();
+            EXPECT_EQ(text, "");
+            text = "exchanger-with-a-long-name-" + std::to_string(round) + "-" +
+                   std::to_string(pref) + ".example.net";
+            store.add(std::move(text), static_cast<std::uint16_t>(10 - pref));
+        }
+        EXPECT_EQ(store.best(),
+                  "exchanger-with-a-long-name-" + std::to_string(round) + "-3.example.net");
+    }
+}
+
+TEST(MxStore, ShortAndLongListsAlikeKeepReplyOrderAmongEqualPreferences) {
+    for (const std::size_t length : {2u, 7u, 64u, 65u, 200u}) {
+        MxStore store;
+        store.reset();
+        std::vector<MxRecord> expected;
+        for (std::size_t i = 0; i < length; ++i) {
+            const MxRecord entry{"mx" + std::to_string(i), static_cast<std::uint16_t>(i * 7 % 5)};
+            store.add(entry.server, entry.pref);
+            expected.push_back(entry);
+        }
+        std::stable_sort(expected.begin(), expected.end(),
+                         [](const MxRecord& a, const MxRecord& b) { return a.pref < b.pref; });
+        store.sortByPreference();
+        EXPECT_EQ(store.list(), expected) << length << " entries";
+    }
 }
 
 }  // namespace

@@ -117,6 +117,68 @@ TEST(ReadName, NeverReadsPastItsFence) {
     expectFault(readAt(Bytes{0, 0xC0}, 1), 1, kSubscriptOutOfRange, "ends inside the name");
 }
 
+// Reads the name at offset with each kind of sink; every rule must hold the same way in all.
+void expectSinksAgree(const Bytes& message, std::size_t offset, std::size_t limit = SIZE_MAX) {
+    SCOPED_TRACE("name at offset " + std::to_string(offset));
+    const Read built = readAt(message, offset, limit);
+    auto readWith = [&](auto& sink) {
+        ByteReader whole(message);
+        whole.skip(offset);
+        ByteReader reader = limit == SIZE_MAX ? whole : *whole.take(limit - offset);
+        Status status = readNameInto(reader, sink);
+        EXPECT_EQ(status.ok(), built.name.ok());
+        if (!status.ok() && !built.name.ok()) {
+            EXPECT_EQ(status.error(), built.name.error());
+        }
+        EXPECT_EQ(reader.offset(), built.endOffset);
+    };
+    SkippedName skipped;
+    readWith(skipped);
+    std::string text = "left over from before";
+    PresentationText presentation(text);
+    readWith(presentation);
+    if (!built.name.ok()) {
+        return;
+    }
+    EXPECT_EQ(text, toPresentation(built.name.value()));
+    NameComparison same(built.name.value());
+    readWith(same);
+    EXPECT_TRUE(same.same());
+}
+
+TEST(ReadNameInto, EverySinkMeetsTheSameRulesAndStopsAtTheSameByte) {
+    Bytes message = testing::name("Example.com");
+    const Bytes mx = testing::name("mx\\.1", 0);
+    message.insert(message.end(), mx.begin(), mx.end());
+    for (std::size_t offset = 0; offset < message.size(); ++offset) {
+        expectSinksAgree(message, offset);
+    }
+    expectSinksAgree(message, 13, 17);  // fenced inside the label
+    expectSinksAgree(Bytes{0, 0xC0, 0x01}, 1);
+    expectSinksAgree(Bytes{3, 'a', 'b', 'c', 0xC0, 0x00}, 4);
+    expectSinksAgree(Bytes{1, 'a', 0xBF, 0}, 0);
+    const std::string l63(63, 'x');
+    Bytes tooLong = testing::name(l63 + "." + l63 + "." + l63 + "." + l63);
+    expectSinksAgree(tooLong, 0);
+}
+
+TEST(ReadNameInto, ComparesInPlaceIgnoringOnlyAsciiCase) {
+    auto compare = [](const Bytes& message, const Bytes& expected) {
+        ByteReader reader(message);
+        const WireName name{expected};
+        NameComparison comparison(name);
+        EXPECT_TRUE(readNameInto(reader, comparison).ok());
+        return comparison.same();
+    };
+    EXPECT_TRUE(compare(testing::name("MX1.Example.COM"), testing::name("mx1.example.com")));
+    EXPECT_FALSE(compare(testing::name("mx1.example.com"), testing::name("mx1.example.co")));
+    EXPECT_FALSE(compare(testing::name("mx1.example"), testing::name("mx1.example.com")));
+    EXPECT_FALSE(compare(testing::name("mx1.example.com"), testing::name("mx1.example")));
+    EXPECT_FALSE(compare(testing::name("ab.c"), testing::name("a.bc")));
+    EXPECT_FALSE(compare(Bytes{1, 0xC4, 0}, Bytes{1, 0xE4, 0}));
+    EXPECT_TRUE(compare(Bytes{0}, Bytes{0}));
+}
+
 TEST(Presentation, EscapesWhatIsNotPlainText) {
     const WireName name{{5, 'a', '.', 'b', '\\', ' ', 4, 0x00, 0x1F, 0x7F, 0xFF, 0}};
     EXPECT_EQ(toPresentation(name), "a\\.b\\\\ .\\000\\031\\127\\255");
