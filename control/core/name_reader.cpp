@@ -10,10 +10,6 @@ Error malformed(const std::string& what) {
     return queryError("Malformed DNS reply: " + what);
 }
 
-}  // namespace
-
-namespace name_faults {
-
 // A run of labels that ran into its fence: the end of the message, the end of the record data
 // that holds the name, or the name that pointed to it.
 Error runOverrun(bool fencedAtMessageEnd, bool jumped, std::size_t runStart) {
@@ -31,27 +27,28 @@ Error runOverrun(bool fencedAtMessageEnd, bool jumped, std::size_t runStart) {
     return malformed("the name at offset " + at + " runs past the end of its record data");
 }
 
-Error tooLong(std::size_t nameStart) {
-    return malformed("the name at offset " + std::to_string(nameStart) +
-                     " is longer than 255 octets");
-}
+}  // namespace
 
-Error unknownLabelType(std::uint8_t type, std::size_t at) {
-    return malformed("unknown label type 0x" + std::string(type == 0x40 ? "40" : "80") +
-                     " at offset " + std::to_string(at));
+Error describe(const NameFault& fault) {
+    const std::string at = std::to_string(fault.offset);
+    switch (fault.kind) {
+        case NameFault::Kind::runOverrun:
+            return runOverrun(fault.fencedAtMessageEnd, fault.jumped, fault.offset);
+        case NameFault::Kind::tooLong:
+            return malformed("the name at offset " + at + " is longer than 255 octets");
+        case NameFault::Kind::unknownLabelType:
+            return malformed("unknown label type 0x" +
+                             std::string(fault.type == 0x40 ? "40" : "80") + " at offset " + at);
+        case NameFault::Kind::notBackwards:
+            return malformed("compression pointer at offset " + at + " does not point backwards");
+        case NameFault::Kind::tooManyJumps:
+            return malformed("the name at offset " + at + " follows more than " +
+                             std::to_string(kMaxCompressionJumps) + " compression pointers");
+        case NameFault::Kind::none:
+            break;
+    }
+    return malformed("the name at offset " + at + " is unreadable");
 }
-
-Error notBackwards(std::size_t at) {
-    return malformed("compression pointer at offset " + std::to_string(at) +
-                     " does not point backwards");
-}
-
-Error tooManyJumps(std::size_t nameStart) {
-    return malformed("the name at offset " + std::to_string(nameStart) + " follows more than " +
-                     std::to_string(kMaxCompressionJumps) + " compression pointers");
-}
-
-}  // namespace name_faults
 
 Expected<WireName> readName(ByteReader& reader) {
     WireName name;

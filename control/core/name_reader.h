@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -17,17 +18,71 @@ inline constexpr int kMaxCompressionJumps = 128;
 // Longest name in wire form, length bytes and the root's zero byte included.
 inline constexpr std::size_t kMaxWireNameOctets = 255;
 
-namespace name_faults {
+// What a name broke, as plain values: the walk carries it without building any text, and
+// the error is described once, on failure only.
+struct NameFault {
+    enum class Kind : std::uint8_t {
+        none,
+        runOverrun,
+        tooLong,
+        unknownLabelType,
+        notBackwards,
+        tooManyJumps,
+    };
+    Kind kind = Kind::none;
+    bool fencedAtMessageEnd = false;  // runOverrun
+    bool jumped = false;              // runOverrun
+    std::uint8_t type = 0;            // unknownLabelType
+    std::size_t offset = 0;           // where the fault lies, as its description says
 
-// The descriptions of what readNameInto refuses; built only when a name fails. They take
-// plain values so that the reader's cursor can stay in registers.
-Error runOverrun(bool fencedAtMessageEnd, bool jumped, std::size_t runStart);
-Error tooLong(std::size_t nameStart);
-Error unknownLabelType(std::uint8_t type, std::size_t at);
-Error notBackwards(std::size_t at);
-Error tooManyJumps(std::size_t nameStart);
+    bool failed() const { return kind != Kind::none; }
+};
 
-}  // namespace name_faults
+// The numbered error for a name that failed.
+Error describe(const NameFault& fault);
+
+// Names one message has already given in full, by the offset they start at, so that a name
+// that is only a pointer to one of them (an owner pointing at the question, typically) is not
+// walked again. The pointer itself meets every rule as always, and a remembered name is taken
+// only where reading it again would pass too: its first run ends before the pointing name
+// starts and the extra jump stays within the cap. It saves work and never changes an outcome.
+class NameMemo {
+  public:
+    struct Entry {
+        std::size_t start = 0;
+        std::size_t firstRunEnd = 0;
+        int jumps = 0;
+        // Whether the name equals the name owners are compared with: 1 yes, 0 no, -1 unknown.
+        int sameAsTarget = -1;
+    };
+
+    Entry* find(std::size_t start) {
+        for (std::size_t i = 0; i < count_; ++i) {
+            if (entries_[i].start == start) {
+                return &entries_[i];
+            }
+        }
+        return nullptr;
+    }
+    // Nothing when the memo is full; later names are then walked as usual.
+    Entry* remember(const Entry& entry) {
+        if (count_ == entries_.size()) {
+            return nullptr;
+        }
+        entries_[count_] = entry;
+        return &entries_[count_++];
+    }
+    // Owners are compared with another name from now on.
+    void forgetComparisons() {
+        for (std::size_t i = 0; i < count_; ++i) {
+            entries_[i].sameAsTarget = -1;
+        }
+    }
+
+  private:
+    std::array<Entry, 8> entries_{};
+    std::size_t count_ = 0;
+};
 
 // The only reader of names inside a DNS message. Reads the name at the cursor, expanding
 // compression pointers, and hands its labels in order to the sink: sink.label(bytes) for each
@@ -39,11 +94,14 @@ Error tooManyJumps(std::size_t nameStart);
 // still fail after some labels went to the sink; what the sink built is then meaningless. On
 // success the cursor lies just past the name's zero byte, or just past its first pointer; on
 // failure it has not moved. Running out of message is error 9, any other fault error 20000.
+// Given a memo, the name is remembered there, and a bare pointer to a remembered name is
+// answered from it when the sink can recall one (sink.recall(entry) returns whether it could).
 template <class Sink>
-Status readNameInto(ByteReader& reader, Sink& sink) {
+NameFault scanName(ByteReader& reader, Sink& sink, NameMemo* memo = nullptr) {
     constexpr std::size_t kLabelTypeMask = 0xC0;
     constexpr std::size_t kPointerType = 0xC0;
     constexpr std::size_t kLabelType = 0x00;
+    using Kind = NameFault::Kind;
 
     const std::size_t nameStart = reader.offset();
     ByteReader run = reader;
@@ -51,12 +109,16 @@ Status readNameInto(ByteReader& reader, Sink& sink) {
     std::size_t resumeAt = 0;
     std::size_t octets = 0;
     int jumps = 0;
+    NameMemo::Entry* pointee = nullptr;
+    auto overrun = [&] {
+        return NameFault{Kind::runOverrun, run.fencedAtMessageEnd(), jumps > 0, 0, runStart};
+    };
 
     for (;;) {
         const std::size_t at = run.offset();
         const auto headByte = run.u8();
         if (!headByte) {
-            return name_faults::runOverrun(run.fencedAtMessageEnd(), jumps > 0, runStart);
+            return overrun();
         }
         // Held at full width: a byte kept in an optional gets spilled and reloaded wider,
         // which stalls every step of the walk.
@@ -69,29 +131,43 @@ Status readNameInto(ByteReader& reader, Sink& sink) {
         if (type == kLabelType) {
             const auto label = run.bytes(head);
             if (!label) {
-                return name_faults::runOverrun(run.fencedAtMessageEnd(), jumps > 0, runStart);
+                return overrun();
             }
             // The label, its length byte and the root's zero byte still to come must fit.
             octets += 1 + label->size();
             if (octets + 1 > kMaxWireNameOctets) {
-                return name_faults::tooLong(nameStart);
+                return NameFault{Kind::tooLong, false, false, 0, nameStart};
             }
             sink.label(*label);
             continue;
         }
         if (type != kPointerType) {
-            return name_faults::unknownLabelType(static_cast<std::uint8_t>(type), at);
+            return NameFault{Kind::unknownLabelType, false, false, static_cast<std::uint8_t>(type),
+                             at};
         }
         const auto low = run.u8();
         if (!low) {
-            return name_faults::runOverrun(run.fencedAtMessageEnd(), jumps > 0, runStart);
+            return overrun();
         }
         const std::size_t target = (head & ~kLabelTypeMask) << 8 | std::size_t{*low};
         if (target >= runStart) {
-            return name_faults::notBackwards(at);
+            return NameFault{Kind::notBackwards, false, false, 0, at};
+        }
+        if (memo && jumps == 0 && octets == 0) {
+            pointee = memo->find(target);
+            if (pointee &&
+                (pointee->firstRunEnd > nameStart || pointee->jumps + 1 > kMaxCompressionJumps)) {
+                pointee = nullptr;
+            }
+            if constexpr (requires { sink.recall(*pointee); }) {
+                if (pointee && sink.recall(*pointee)) {
+                    reader.skip(run.offset() - nameStart);
+                    return NameFault{};
+                }
+            }
         }
         if (++jumps > kMaxCompressionJumps) {
-            return name_faults::tooManyJumps(nameStart);
+            return NameFault{Kind::tooManyJumps, false, false, 0, nameStart};
         }
         if (jumps == 1) {
             resumeAt = run.offset();
@@ -100,7 +176,25 @@ Status readNameInto(ByteReader& reader, Sink& sink) {
         runStart = target;
     }
 
-    reader.skip((jumps > 0 ? resumeAt : run.offset()) - nameStart);
+    const std::size_t end = jumps > 0 ? resumeAt : run.offset();
+    if (memo) {
+        NameMemo::Entry* entry = pointee ? pointee : memo->remember({nameStart, end, jumps});
+        if constexpr (requires { sink.remembered(*entry); }) {
+            if (entry) {
+                sink.remembered(*entry);
+            }
+        }
+    }
+    reader.skip(end - nameStart);
+    return NameFault{};
+}
+
+// scanName, with the fault as the numbered error.
+template <class Sink>
+Status readNameInto(ByteReader& reader, Sink& sink) {
+    if (const NameFault fault = scanName(reader, sink); fault.failed()) {
+        return describe(fault);
+    }
     return ok();
 }
 
@@ -108,6 +202,7 @@ Status readNameInto(ByteReader& reader, Sink& sink) {
 struct SkippedName {
     void label(std::span<const std::uint8_t>) {}
     void root() {}
+    bool recall(const NameMemo::Entry&) { return true; }
 };
 
 // Builds the name uncompressed, in wire form.
@@ -152,6 +247,15 @@ class NameComparison {
     void root() {
         same_ = same_ && expected_.u8() == std::uint8_t{0} && expected_.remaining() == 0;
     }
+    // Only a bare pointer is recalled, so nothing was compared before it.
+    bool recall(const NameMemo::Entry& entry) {
+        if (entry.sameAsTarget < 0) {
+            return false;
+        }
+        same_ = entry.sameAsTarget == 1;
+        return true;
+    }
+    void remembered(NameMemo::Entry& entry) { entry.sameAsTarget = same_ ? 1 : 0; }
     // Meaningful once the name was read successfully.
     bool same() const { return same_; }
 

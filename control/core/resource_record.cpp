@@ -2,12 +2,16 @@
 
 #include <string>
 
-namespace ombrix::core::record_faults {
+namespace ombrix::core {
 
-Error cut(std::size_t offset, const char* part) {
+Error describe(const RecordFault& fault) {
+    if (fault.owner.failed()) {
+        return describe(fault.owner);
+    }
     return runtimeError(kSubscriptOutOfRange, "Subscript out of range: the reply ends inside " +
-                                                  std::string(part) + " of the record at offset " +
-                                                  std::to_string(offset));
+                                                  std::string(fault.cutPart) +
+                                                  " of the record at offset " +
+                                                  std::to_string(fault.offset));
 }
 
-}  // namespace ombrix::core::record_faults
+}  // namespace ombrix::core

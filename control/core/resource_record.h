@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 #include "control/core/byte_reader.h"
 #include "control/core/error.h"
@@ -16,39 +17,46 @@ struct ResourceRecord {
     std::uint16_t type = 0;
     std::uint16_t rrClass = 0;
     std::uint32_t ttl = 0;
-    ByteReader data;  // fenced at RDLENGTH
+    ByteReader data{std::span<const std::uint8_t>{}};  // fenced at RDLENGTH
 };
 
-namespace record_faults {
+// What kept a record from being read, as plain values; see NameFault.
+struct RecordFault {
+    NameFault owner;                // the owner name's fault, if it has one
+    const char* cutPart = nullptr;  // else the part of the record the message ends inside
+    std::size_t offset = 0;         // of the record
 
-// The message ends inside part ("the fixed fields", "the data") of the record at offset.
-Error cut(std::size_t offset, const char* part);
+    bool failed() const { return owner.failed() || cutPart != nullptr; }
+};
 
-}  // namespace record_faults
+// The numbered error for a record that failed.
+Error describe(const RecordFault& fault);
 
-// Reads the record at the cursor, its owner name into ownerSink (see readNameInto), and steps
+// Reads the record at the cursor, its owner name into ownerSink (see scanName, and memo), and steps
 // past its data. Error 9 when the message ends before the record does; the cursor has not
-// moved after a failure.
+// moved after a failure, and the record is then meaningless.
 template <class OwnerSink>
-Expected<ResourceRecord> readRecord(ByteReader& reader, OwnerSink& ownerSink) {
+RecordFault readRecord(ByteReader& reader, OwnerSink& ownerSink, ResourceRecord& record,
+                       NameMemo* memo = nullptr) {
     ByteReader cursor = reader;
     const std::size_t offset = cursor.offset();
-    if (auto owner = readNameInto(cursor, ownerSink); !owner) {
-        return owner.error();
+    if (const NameFault owner = scanName(cursor, ownerSink, memo); owner.failed()) {
+        return RecordFault{owner, nullptr, offset};
     }
     const auto type = cursor.u16();
     const auto rrClass = cursor.u16();
     const auto ttl = cursor.u32();
     const auto length = cursor.u16();
     if (!type || !rrClass || !ttl || !length) {
-        return record_faults::cut(offset, "the fixed fields");
+        return RecordFault{{}, "the fixed fields", offset};
     }
     auto data = cursor.take(*length);
     if (!data) {
-        return record_faults::cut(offset, "the data");
+        return RecordFault{{}, "the data", offset};
     }
     reader = cursor;
-    return ResourceRecord{offset, *type, *rrClass, *ttl, *data};
+    record = ResourceRecord{offset, *type, *rrClass, *ttl, *data};
+    return RecordFault{};
 }
 
 }  // namespace ombrix::core
