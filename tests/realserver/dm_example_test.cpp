@@ -12,16 +12,7 @@ namespace {
 
 using core::MxRecord;
 
-class DmExampleNames : public ::testing::Test {
-  protected:
-    void check(const std::string& domain, const std::vector<MxRecord>& expected,
-               const std::string& status = "NOERROR") {
-        expectDigAgrees(server, domain, expected, status);
-        expectLookup(server, domain, expected);
-    }
-
-    ServerUnderTest server = serverUnderTest();
-};
+using DmExampleNames = RealServerLookup;
 
 const std::vector<MxRecord> kFive = {
     {"mx4.five.dm.example", 10}, {"mx2.five.dm.example", 10}, {"mx3.five.dm.example", 20},

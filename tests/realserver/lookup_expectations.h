@@ -1,5 +1,7 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <ostream>
 #include <string>
 #include <vector>
@@ -29,5 +31,18 @@ void expectLookup(const ServerUnderTest& server, const std::string& domain,
 void expectDigAgrees(const ServerUnderTest& server, const std::string& asciiDomain,
                      const std::vector<core::MxRecord>& expected,
                      const std::string& status = "NOERROR");
+
+// Lookups against the server that this executable's fixture started.
+class RealServerLookup : public ::testing::Test {
+protected:
+    // Both dig and our lookup must find what the zone says.
+    void check(const std::string& domain, const std::vector<core::MxRecord>& expected,
+               const std::string& status = "NOERROR") {
+        expectDigAgrees(server, domain, expected, status);
+        expectLookup(server, domain, expected);
+    }
+
+    ServerUnderTest server = serverUnderTest();
+};
 
 }  // namespace ombrix::realserver

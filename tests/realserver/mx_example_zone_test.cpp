@@ -11,16 +11,7 @@ namespace {
 
 using core::MxRecord;
 
-class MxExampleZone : public ::testing::Test {
-  protected:
-    void check(const std::string& domain, const std::vector<MxRecord>& expected,
-               const std::string& status = "NOERROR") {
-        expectDigAgrees(server, domain, expected, status);
-        expectLookup(server, domain, expected);
-    }
-
-    ServerUnderTest server = serverUnderTest();
-};
+using MxExampleZone = RealServerLookup;
 
 const std::vector<MxRecord> kFive = {
     {"mx2.five.mx.example", 10}, {"mx4.five.mx.example", 10}, {"mx1.five.mx.example", 20},
