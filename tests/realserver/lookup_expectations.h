@@ -34,7 +34,7 @@ void expectDigAgrees(const ServerUnderTest& server, const std::string& asciiDoma
 
 // Lookups against the server that this executable's fixture started.
 class RealServerLookup : public ::testing::Test {
-protected:
+  protected:
     // Both dig and our lookup must find what the zone says.
     void check(const std::string& domain, const std::vector<core::MxRecord>& expected,
                const std::string& status = "NOERROR") {
