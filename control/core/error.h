@@ -33,7 +33,7 @@ Error runtimeError(int number, std::string description);
 // its numbered errors.
 template <class T>
 class Expected {
-public:
+  public:
     Expected(T value) : state_(std::move(value)) {}
     Expected(Error error) : state_(std::move(error)) {}
 
@@ -43,12 +43,14 @@ public:
     const T& value() const { return std::get<T>(state_); }
     const Error& error() const { return std::get<Error>(state_); }
 
-private:
+  private:
     std::variant<T, Error> state_;
 };
 
 struct Done {};
 using Status = Expected<Done>;
-inline Status ok() { return Done{}; }
+inline Status ok() {
+    return Done{};
+}
 
 }  // namespace ombrix::core

@@ -25,7 +25,7 @@ std::optional<std::uint16_t> parsePort(std::string_view text) {
 }
 
 std::optional<ServerEndpoint> hostWithOptionalPort(std::string_view host,
-                                               std::optional<std::string_view> port) {
+                                                   std::optional<std::string_view> port) {
     if (host.empty()) {
         return std::nullopt;
     }
