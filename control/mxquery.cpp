@@ -92,9 +92,8 @@ CallResult MxQuery::version() const {
 CallResult MxQuery::mxQuery(const CallArguments& args) {
     const auto domain = toUtf8(args.string(0));
     if (!domain) {
-        // Every query starts from an empty result, refused or not; asking for the empty
-        // domain resets the store without sending anything.
-        resolver_.query({});
+        // Every query starts from an empty result, refused or not.
+        resolver_.clearResult();
         return notText("The domain");
     }
     auto count = resolver_.query(*domain);

@@ -25,6 +25,8 @@ class MxResolver {
     Expected<std::string> query(std::string_view domain);
 
     const MxStore& store() const { return store_; }
+    // Empties the result, as the start of every query does, without asking anything.
+    void clearResult() { store_.reset(); }
     const QueryTiming& timing() const { return timing_; }
 
   private:
