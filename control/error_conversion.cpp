@@ -4,7 +4,7 @@
 
 namespace ombrix {
 
-component::ErrorInfo toErrorInfo(const core::Error& error) {
+component::ErrorInfo toErrorInfo(const lookup::Error& error) {
     return {error.number, toUtf16(error.source), toUtf16(error.description)};
 }
 

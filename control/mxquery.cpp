@@ -23,7 +23,7 @@ constexpr int kFaceTwips = 32 * component::kTwipsPerPixel;
 
 component::ErrorInfo notText(const char* what) {
     return toErrorInfo(
-        core::runtimeError(core::kInvalidArgument,
+        lookup::runtimeError(lookup::kInvalidArgument,
                            std::string(what) + " holds an unpaired surrogate, which is not text"));
 }
 

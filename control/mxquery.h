@@ -3,7 +3,7 @@
 #include "component/dispatch_table.h"
 #include "component/object.h"
 #include "component/qt/control.h"
-#include "control/core/resolver.h"
+#include "ombrix/lookup/resolver.h"
 
 namespace ombrix {
 
@@ -37,7 +37,7 @@ class MxQuery final : public component::Object<component::Dispatch, component::C
     component::CallResult mxEntryPref(const component::CallArguments& args) const;
 
     component::DispatchTable table_;
-    core::MxResolver resolver_;
+    lookup::MxResolver resolver_;
 };
 
 }  // namespace ombrix

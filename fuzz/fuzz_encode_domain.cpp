@@ -6,16 +6,16 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "control/core/byte_reader.h"
-#include "control/core/domain_name.h"
-#include "control/core/name_reader.h"
-#include "control/core/presentation.h"
-#include "control/core/query_message.h"
-#include "control/core/reply.h"
+#include "ombrix/lookup/byte_reader.h"
+#include "ombrix/lookup/domain_name.h"
+#include "ombrix/lookup/name_reader.h"
+#include "ombrix/lookup/presentation.h"
+#include "ombrix/lookup/query_message.h"
+#include "ombrix/lookup/reply.h"
 
 namespace {
 
-using namespace ombrix::core;
+using namespace ombrix::lookup;
 
 void require(bool holds) {
     if (!holds) {

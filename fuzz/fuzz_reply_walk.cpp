@@ -6,12 +6,12 @@
 #include <cstdlib>
 #include <span>
 
-#include "control/core/error.h"
-#include "control/core/reply.h"
+#include "ombrix/lookup/error.h"
+#include "ombrix/lookup/reply.h"
 
 namespace {
 
-using namespace ombrix::core;
+using namespace ombrix::lookup;
 
 // The longest text 255 wire octets can give: four labels of 63, 63, 63 and 61 octets, every
 // byte escaped as \DDD, and three dots between them.

@@ -3,7 +3,7 @@
 #include <fstream>
 #include <optional>
 
-#include "control/core/resolver.h"
+#include "ombrix/lookup/resolver.h"
 #include "tools/resolv_conf.h"
 
 namespace ombrix::tools {
@@ -35,7 +35,7 @@ std::string systemNameserver(const std::string& resolvConfPath) {
 }
 
 // The lines the sample window shows: the count, the best exchanger, one line per entry.
-void printResult(std::ostream& out, const std::string& count, const core::MxStore& store) {
+void printResult(std::ostream& out, const std::string& count, const lookup::MxStore& store) {
     out << "Number of results : " << count << '\n';
     out << "Best MX : " << store.best() << '\n';
     const auto& list = store.list();
@@ -47,13 +47,13 @@ void printResult(std::ostream& out, const std::string& count, const core::MxStor
 }  // namespace
 
 int runMxLookup(std::span<const std::string_view> args, std::ostream& out, std::ostream& err,
-                const std::string& resolvConfPath, core::QueryTiming timing) {
+                const std::string& resolvConfPath, lookup::QueryTiming timing) {
     auto request = parseArguments(args);
     if (!request) {
         err << kUsage << '\n';
         return kExitUsage;
     }
-    core::MxResolver resolver(timing);
+    lookup::MxResolver resolver(timing);
     resolver.setServer(request->server.empty() ? systemNameserver(resolvConfPath)
                                                : request->server);
     auto result = resolver.query(request->domain);

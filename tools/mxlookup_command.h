@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "control/core/query_timing.h"
+#include "ombrix/lookup/query_timing.h"
 
 namespace ombrix::tools {
 
@@ -18,6 +18,6 @@ inline constexpr int kExitUsage = 2;
 // as "Error NUMBER (SOURCE): DESCRIPTION". Without @SERVER the first nameserver of the
 // resolv.conf at resolvConfPath is asked.
 int runMxLookup(std::span<const std::string_view> args, std::ostream& out, std::ostream& err,
-                const std::string& resolvConfPath, core::QueryTiming timing = {});
+                const std::string& resolvConfPath, lookup::QueryTiming timing = {});
 
 }  // namespace ombrix::tools

@@ -10,9 +10,9 @@
 #include "bench/peers/nsd_replies.h"
 #include "bench/peers/peer_parsers.h"
 #include "bench/replies.h"
-#include "control/core/domain_name.h"
-#include "control/core/mx_store.h"
-#include "control/core/reply.h"
+#include "ombrix/lookup/domain_name.h"
+#include "ombrix/lookup/mx_store.h"
+#include "ombrix/lookup/reply.h"
 
 namespace {
 
@@ -26,13 +26,13 @@ struct ReplyCase {
 };
 
 void walkOurs(benchmark::State& state, const ReplyCase& reply) {
-    auto qname = ombrix::core::encodeDomain(reply.domain);
+    auto qname = ombrix::lookup::encodeDomain(reply.domain);
     if (!qname) {
         throw std::runtime_error("cannot encode " + std::string(reply.domain));
     }
-    ombrix::core::MxStore store;
+    ombrix::lookup::MxStore store;
     for (auto _ : state) {
-        auto stored = ombrix::core::walkAnswers(reply.bytes, qname.value(), store);
+        auto stored = ombrix::lookup::walkAnswers(reply.bytes, qname.value(), store);
         benchmark::DoNotOptimize(stored);
         benchmark::DoNotOptimize(store.best().data());
     }

@@ -20,9 +20,9 @@
 #include <vector>
 
 #include "bench/peers/peer_parsers.h"
-#include "control/core/domain_name.h"
-#include "control/core/query_message.h"
-#include "control/core/resolver.h"
+#include "ombrix/lookup/domain_name.h"
+#include "ombrix/lookup/query_message.h"
+#include "ombrix/lookup/resolver.h"
 
 namespace {
 
@@ -60,7 +60,7 @@ void lookupOurs(benchmark::State& state) {
     if (!needServer(state, server)) {
         return;
     }
-    ombrix::core::MxResolver resolver;
+    ombrix::lookup::MxResolver resolver;
     resolver.setServer(std::getenv("OMBRIX_BENCH_SERVER"));
     for (auto _ : state) {
         auto count = resolver.query(kDomain);
@@ -166,8 +166,8 @@ void lookupResNquery(benchmark::State& state) {
 }
 
 std::vector<std::uint8_t> queryDatagram() {
-    auto qname = ombrix::core::encodeDomain(kDomain);
-    return ombrix::core::buildMxQuery(4575, qname.value());
+    auto qname = ombrix::lookup::encodeDomain(kDomain);
+    return ombrix::lookup::buildMxQuery(4575, qname.value());
 }
 
 int connectedSocket(const sockaddr_in& server) {

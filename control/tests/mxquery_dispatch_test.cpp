@@ -7,8 +7,8 @@
 
 #include "component/create.h"
 #include "component/dispatch.h"
-#include "control/core/tests/reply_builder.h"
-#include "control/core/tests/scripted_dns_server.h"
+#include "lookup/tests/reply_builder.h"
+#include "lookup/tests/scripted_dns_server.h"
 #include "control/mxquery_type_library.h"
 #include "control/tests/temporary_registration.h"
 
@@ -19,10 +19,10 @@ using component::DispId;
 using component::ErrorInfo;
 using component::InvokeKind;
 using component::Variant;
-using core::testing::name;
-using core::testing::ReplyBuilder;
-using core::testing::Responder;
-using core::testing::ScriptedDnsServer;
+using lookup::testing::name;
+using lookup::testing::ReplyBuilder;
+using lookup::testing::Responder;
+using lookup::testing::ScriptedDnsServer;
 using Bytes = std::vector<std::uint8_t>;
 
 constexpr const char* kDomain = "mx.example";
@@ -181,7 +181,7 @@ TEST_F(MxQueryThroughRegistry, ServerFailureArrivesWithNumberSourceAndDescriptio
 }
 
 TEST_F(MxQueryThroughRegistry, RefusedQueryEndsTheWaitWithError20000) {
-    call(dispid::kSetDns, {toU16("127.0.0.1:" + std::to_string(core::testing::closedUdpPort()))});
+    call(dispid::kSetDns, {toU16("127.0.0.1:" + std::to_string(lookup::testing::closedUdpPort()))});
     EXPECT_EQ(failure(dispid::kMxQuery, {u"mx.example"}),
               (ErrorInfo{20000, u"MXQuery", u"Problem receiving MX query"}));
 }

@@ -87,13 +87,13 @@ DigAnswer digMx(const ServerUnderTest& server, const std::string& domain, DigTra
     return answer;
 }
 
-std::vector<core::MxRecord> expectedStore(const DigAnswer& answer) {
-    std::vector<core::MxRecord> records;
+std::vector<lookup::MxRecord> expectedStore(const DigAnswer& answer) {
+    std::vector<lookup::MxRecord> records;
     std::copy_if(answer.records.begin(), answer.records.end(), std::back_inserter(records),
-                 [](const core::MxRecord& r) { return r.server != "."; });
+                 [](const lookup::MxRecord& r) { return r.server != "."; });
     std::stable_sort(
         records.begin(), records.end(),
-        [](const core::MxRecord& a, const core::MxRecord& b) { return a.pref < b.pref; });
+        [](const lookup::MxRecord& a, const lookup::MxRecord& b) { return a.pref < b.pref; });
     return records;
 }
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "control/core/mx_store.h"
+#include "ombrix/lookup/mx_store.h"
 #include "tests/realserver/server_under_test.h"
 
 namespace ombrix::realserver {
@@ -13,7 +13,7 @@ namespace ombrix::realserver {
 struct DigAnswer {
     std::string status;
     bool truncated = false;
-    std::vector<core::MxRecord> records;
+    std::vector<lookup::MxRecord> records;
 };
 
 enum class DigTransport { Udp, PlainUdp, Tcp };
@@ -25,6 +25,6 @@ DigAnswer digMx(const ServerUnderTest& server, const std::string& domain,
 
 // The list a lookup should hold for what dig saw: ordered by preference, reply order among
 // equals, the null MX left out.
-std::vector<core::MxRecord> expectedStore(const DigAnswer& answer);
+std::vector<lookup::MxRecord> expectedStore(const DigAnswer& answer);
 
 }  // namespace ombrix::realserver

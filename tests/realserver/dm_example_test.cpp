@@ -10,7 +10,7 @@
 namespace ombrix::realserver {
 namespace {
 
-using core::MxRecord;
+using lookup::MxRecord;
 
 using DmExampleNames = RealServerLookup;
 

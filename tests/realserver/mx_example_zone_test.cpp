@@ -9,7 +9,7 @@
 namespace ombrix::realserver {
 namespace {
 
-using core::MxRecord;
+using lookup::MxRecord;
 
 using MxExampleZone = RealServerLookup;
 

@@ -9,8 +9,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "control/core/tests/reply_builder.h"
-#include "control/core/tests/scripted_dns_server.h"
+#include "lookup/tests/reply_builder.h"
+#include "lookup/tests/scripted_dns_server.h"
 #include "tools/mxlookup_command.h"
 #include "tools/resolv_conf.h"
 
@@ -18,11 +18,11 @@ namespace ombrix::tools {
 namespace {
 
 using namespace std::chrono_literals;
-using core::testing::Bytes;
-using core::testing::name;
-using core::testing::ReplyBuilder;
-using core::testing::Responder;
-using core::testing::ScriptedDnsServer;
+using lookup::testing::Bytes;
+using lookup::testing::name;
+using lookup::testing::ReplyBuilder;
+using lookup::testing::Responder;
+using lookup::testing::ScriptedDnsServer;
 
 std::uint16_t idOf(const Bytes& query) {
     return static_cast<std::uint16_t>(query.at(0) << 8 | query.at(1));
@@ -45,7 +45,7 @@ struct Run {
 Run lookup(std::vector<std::string_view> args, const std::string& resolvConf = "/nonexistent") {
     std::ostringstream out;
     std::ostringstream err;
-    int status = runMxLookup(args, out, err, resolvConf, core::QueryTiming{200ms, 1});
+    int status = runMxLookup(args, out, err, resolvConf, lookup::QueryTiming{200ms, 1});
     return {status, out.str(), err.str()};
 }
 
@@ -167,7 +167,7 @@ TEST(MxLookupProgram, ExitStatusAndStreams) {
     EXPECT_EQ(run.out.rfind("Number of results : 3\nBest MX : a.example.com\n", 0), 0u);
 
     run =
-        runProgram({"@127.0.0.1:" + std::to_string(core::testing::closedUdpPort()), "example.com"});
+        runProgram({"@127.0.0.1:" + std::to_string(lookup::testing::closedUdpPort()), "example.com"});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "Error 20000 (MXQuery): Problem receiving MX query\n");
 

@@ -1,0 +1,41 @@
+#include "ombrix/lookup/socket_io.h"
+
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <cerrno>
+#include <system_error>
+
+namespace ombrix::lookup {
+
+Error socketError(const ServerAddress& server, int systemError) {
+    return queryError("Cannot open a socket to DNS server \"" + server.setting +
+                      "\": " + std::generic_category().message(systemError));
+}
+
+Expected<SocketHandle> openSocket(const ServerAddress& server, int type) {
+    SocketHandle socket(::socket(server.family(), type | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    if (!socket.valid()) {
+        return socketError(server, errno);
+    }
+    return socket;
+}
+
+WaitResult waitUntil(int fd, short events, Clock::time_point deadline) {
+    for (;;) {
+        auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0) {
+            return WaitResult::TimedOut;
+        }
+        pollfd entry{fd, events, 0};
+        int ready = ::poll(&entry, 1, static_cast<int>(left.count()));
+        if (ready > 0) {
+            return WaitResult::Ready;
+        }
+        if (ready < 0 && errno != EINTR) {
+            return WaitResult::Failed;
+        }
+    }
+}
+
+}  // namespace ombrix::lookup

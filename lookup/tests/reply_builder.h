@@ -1,0 +1,100 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+namespace ombrix::lookup::testing {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// A name as labels, ending with the root's zero byte or, when given, a compression pointer.
+inline Bytes name(std::string_view dotted, std::optional<std::uint16_t> pointer = std::nullopt) {
+    Bytes out;
+    while (!dotted.empty()) {
+        const auto dot = dotted.find('.');
+        const auto label = dotted.substr(0, dot);
+        out.push_back(static_cast<std::uint8_t>(label.size()));
+        out.insert(out.end(), label.begin(), label.end());
+        dotted.remove_prefix(dot == std::string_view::npos ? dotted.size() : dot + 1);
+    }
+    if (pointer) {
+        out.push_back(static_cast<std::uint8_t>(0xC0 | *pointer >> 8));
+        out.push_back(static_cast<std::uint8_t>(*pointer & 0xFF));
+    } else {
+        out.push_back(0);
+    }
+    return out;
+}
+
+inline Bytes pointerTo(std::uint16_t offset) {
+    return name("", offset);
+}
+
+inline Bytes mxData(std::uint16_t pref, const Bytes& exchange) {
+    Bytes out{static_cast<std::uint8_t>(pref >> 8), static_cast<std::uint8_t>(pref & 0xFF)};
+    out.insert(out.end(), exchange.begin(), exchange.end());
+    return out;
+}
+
+// Builds well-formed replies section by section; the counts follow what was added.
+class ReplyBuilder {
+  public:
+    static constexpr std::uint16_t kQuestionOffset = 12;
+
+    explicit ReplyBuilder(std::string_view qname, std::uint16_t id = 4575) {
+        bytes_ = {static_cast<std::uint8_t>(id >> 8),
+                  static_cast<std::uint8_t>(id & 0xFF),
+                  0x81,
+                  0x80,
+                  0,
+                  1,
+                  0,
+                  0,
+                  0,
+                  0,
+                  0,
+                  0};
+        append(name(qname));
+        append({0, 15, 0, 1});
+    }
+
+    // Where the next record will start, for pointers into it.
+    std::uint16_t offset() const { return static_cast<std::uint16_t>(bytes_.size()); }
+
+    ReplyBuilder& answer(const Bytes& owner, std::uint16_t type, const Bytes& data,
+                         std::uint16_t rrClass = 1) {
+        return record(6, owner, type, data, rrClass);
+    }
+    ReplyBuilder& mx(std::uint16_t pref, const Bytes& exchange) {
+        return answer(pointerTo(kQuestionOffset), 15, mxData(pref, exchange));
+    }
+    ReplyBuilder& authority(const Bytes& owner, std::uint16_t type, const Bytes& data) {
+        return record(8, owner, type, data, 1);
+    }
+    ReplyBuilder& additional(const Bytes& owner, std::uint16_t type, const Bytes& data) {
+        return record(10, owner, type, data, 1);
+    }
+
+    const Bytes& bytes() const { return bytes_; }
+
+  private:
+    void append(const Bytes& more) { bytes_.insert(bytes_.end(), more.begin(), more.end()); }
+
+    ReplyBuilder& record(std::size_t countAt, const Bytes& owner, std::uint16_t type,
+                         const Bytes& data, std::uint16_t rrClass) {
+        append(owner);
+        append({static_cast<std::uint8_t>(type >> 8), static_cast<std::uint8_t>(type & 0xFF),
+                static_cast<std::uint8_t>(rrClass >> 8), static_cast<std::uint8_t>(rrClass & 0xFF),
+                0, 0, 0x0E, 0x10, static_cast<std::uint8_t>(data.size() >> 8),
+                static_cast<std::uint8_t>(data.size() & 0xFF)});
+        append(data);
+        ++bytes_.at(countAt + 1);
+        return *this;
+    }
+
+    Bytes bytes_;
+};
+
+}  // namespace ombrix::lookup::testing
