@@ -2,11 +2,11 @@
 
 #include "ombrix/lookup/dns_exchange.h"
 #include "ombrix/lookup/domain_name.h"
+#include "ombrix/lookup/mx_reply.h"
+#include "ombrix/lookup/numbered_error.h"
 #include "ombrix/lookup/pending_query.h"
 #include "ombrix/lookup/query_id.h"
 #include "ombrix/lookup/query_message.h"
-#include "ombrix/lookup/reply.h"
-#include "ombrix/lookup/response_code.h"
 #include "ombrix/lookup/server_address.h"
 
 namespace ombrix::lookup {
@@ -34,14 +34,15 @@ Expected<std::string> MxResolver::query(std::string_view domain) {
     if (!reply) {
         return reply.error();
     }
-    if (auto accepted = acceptResponseCode(reply.value()); !accepted) {
-        return accepted.error();
+    const MxResult result = readMxReply(reply.value(), pending.qname);
+    if (result.fault) {
+        const NumberedError error = numberedError(*result.fault);
+        return Error{error.number, error.source, error.description};
     }
-    auto count = walkAnswers(reply.value(), pending.qname, store_);
-    if (!count) {
-        return count.error();
+    for (const Exchanger& exchanger : result.exchangers) {
+        store_.add(exchanger.name, exchanger.preference);
     }
-    return std::to_string(count.value());
+    return std::to_string(store_.count());
 }
 
 }  // namespace ombrix::lookup
