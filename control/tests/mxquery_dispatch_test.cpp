@@ -183,7 +183,9 @@ TEST_F(MxQueryThroughRegistry, ServerFailureArrivesWithNumberSourceAndDescriptio
 TEST_F(MxQueryThroughRegistry, RefusedQueryEndsTheWaitWithError20000) {
     call(dispid::kSetDns, {toU16("127.0.0.1:" + std::to_string(lookup::testing::closedUdpPort()))});
     EXPECT_EQ(failure(dispid::kMxQuery, {u"mx.example"}),
-              (ErrorInfo{20000, u"MXQuery", u"Problem receiving MX query"}));
+              (ErrorInfo{20000, u"MXQuery",
+                         u"Problem receiving MX query: the server refused the query (port "
+                         u"unreachable)"}));
 }
 
 TEST_F(MxQueryThroughRegistry, InvalidDomainRaisesError5AndResetsTheResult) {

@@ -169,7 +169,8 @@ TEST(MxLookupProgram, ExitStatusAndStreams) {
     run =
         runProgram({"@127.0.0.1:" + std::to_string(lookup::testing::closedUdpPort()), "example.com"});
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "Error 20000 (MXQuery): Problem receiving MX query\n");
+    EXPECT_EQ(run.err, "Error 20000 (MXQuery): Problem receiving MX query: the server refused the query "
+                       "(port unreachable)\n");
 
     run = runProgram({});
     EXPECT_EQ(run.status, 2);
