@@ -45,7 +45,7 @@ struct Run {
 Run lookup(std::vector<std::string_view> args, const std::string& resolvConf = "/nonexistent") {
     std::ostringstream out;
     std::ostringstream err;
-    int status = runMxLookup(args, out, err, resolvConf, lookup::QueryTiming{200ms, 1});
+    int status = runMxLookup(args, out, err, resolvConf, lookup::LookupOptions{200ms, 1});
     return {status, out.str(), err.str()};
 }
 
