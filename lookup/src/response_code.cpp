@@ -2,7 +2,6 @@
 
 #include <array>
 
-#include "ombrix/lookup/exchange_errors.h"
 #include "ombrix/lookup/reply.h"
 
 namespace ombrix::lookup {
@@ -28,7 +27,7 @@ std::string responseCodeName(std::uint8_t rcode) {
 Status acceptResponseCode(std::span<const std::uint8_t> reply) {
     auto header = readHeader(reply);
     if (!header) {
-        return receivingError();
+        return queryError("Problem receiving MX query");
     }
     if (header->rcode == kNoError || header->rcode == kNameError) {
         return ok();
