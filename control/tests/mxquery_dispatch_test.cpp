@@ -7,10 +7,10 @@
 
 #include "component/create.h"
 #include "component/dispatch.h"
-#include "lookup/tests/reply_builder.h"
-#include "lookup/tests/scripted_dns_server.h"
 #include "control/mxquery_type_library.h"
 #include "control/tests/temporary_registration.h"
+#include "lookup/tests/reply_builder.h"
+#include "lookup/tests/scripted_dns_server.h"
 
 namespace ombrix {
 namespace {

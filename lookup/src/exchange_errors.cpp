@@ -23,9 +23,9 @@ Fault receivingFault(std::string_view what) {
 }
 
 Fault socketFault(const ServerAddress& server, int systemError) {
-    return Fault{Fault::Kind::sendFailed, "Cannot open a socket to DNS server \"" +
-                                              server.setting + "\": " +
-                                              std::generic_category().message(systemError)};
+    return Fault{Fault::Kind::sendFailed,
+                 "Cannot open a socket to DNS server \"" + server.setting +
+                     "\": " + std::generic_category().message(systemError)};
 }
 
 }  // namespace ombrix::lookup

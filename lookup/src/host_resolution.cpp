@@ -69,9 +69,8 @@ bool awaitWithin(Request& request, Clock::time_point deadline) {
             return false;
         }
         const auto seconds = std::chrono::floor<std::chrono::seconds>(left);
-        const timespec timeout{
-            static_cast<time_t>(seconds.count()),
-            static_cast<long>(std::chrono::nanoseconds(left - seconds).count())};
+        const timespec timeout{static_cast<time_t>(seconds.count()),
+                               static_cast<long>(std::chrono::nanoseconds(left - seconds).count())};
         gai_suspend(list, 1, &timeout);
     }
     return true;

@@ -20,8 +20,7 @@ MxResult failed(MxResult result, Outcome outcome, Fault fault) {
 
 }  // namespace
 
-MxResult lookupMx(std::string_view server, std::string_view domain,
-                  const LookupOptions& options) {
+MxResult lookupMx(std::string_view server, std::string_view domain, const LookupOptions& options) {
     const QueryBudget budget(QueryTiming{options.timeout, options.tries});
     MxResult result;
     auto qname = encodeDomain(domain);

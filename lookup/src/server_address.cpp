@@ -85,8 +85,8 @@ Fault badServer(std::string description) {
 // host name. Blanks and the like are refused before the system resolver could read past them.
 bool isHostText(std::string_view host) {
     return std::all_of(host.begin(), host.end(), [](char c) {
-        return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '.' ||
-               c == '_' || c == ':' || c == '%';
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '.' || c == '_' ||
+               c == ':' || c == '%';
     });
 }
 
@@ -171,8 +171,7 @@ std::string ServerAddress::endpointText() const {
     return std::string(text) + ":" + std::to_string(ntohs(in.sin_port));
 }
 
-Expected<ServerAddress, Fault> resolveServer(std::string_view setting,
-                                             Clock::time_point deadline) {
+Expected<ServerAddress, Fault> resolveServer(std::string_view setting, Clock::time_point deadline) {
     auto endpoint = parseServerText(setting);
     if (!endpoint || !isHostText(endpoint->host)) {
         return Unexpected(badServer("Invalid DNS server " + quoted(setting) +

@@ -158,9 +158,9 @@ TryResult tryOnce(const ServerAddress& server, const PendingQuery& query,
             return Unexpected(std::move(message.error()));
         }
         if (query.isAnsweredBy(*message)) {
-            return WireAnswer{std::move(*message),
-                              std::chrono::duration_cast<std::chrono::microseconds>(
-                                  Clock::now() - startedAt)};
+            return WireAnswer{
+                std::move(*message),
+                std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - startedAt)};
         }
         ++dropped;
     }
