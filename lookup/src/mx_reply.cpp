@@ -29,6 +29,7 @@ constexpr std::uint16_t kTypeA = 1;
 constexpr std::uint16_t kTypeAaaa = 28;
 constexpr std::size_t kIpv4Octets = 4;
 constexpr std::size_t kIpv6Octets = 16;
+constexpr std::size_t kUsualExchangers = 16;
 
 // What the sections say about the asked name, before it is judged.
 struct Findings {
@@ -67,11 +68,24 @@ bool sameText(const std::string& a, const std::string& b) {
     });
 }
 
-std::string addressText(int family, std::span<const std::uint8_t> octets) {
+// Dotted decimal, written by hand: the C library's formatter costs more than the whole
+// rest of a record.
+std::string ipv4Text(std::span<const std::uint8_t> octets) {
+    std::string text;
+    for (const std::uint8_t octet : octets) {
+        if (!text.empty()) {
+            text += '.';
+        }
+        text += std::to_string(octet);
+    }
+    return text;
+}
+
+std::string ipv6Text(std::span<const std::uint8_t> octets) {
     std::array<std::uint8_t, kIpv6Octets> address{};
     std::copy(octets.begin(), octets.end(), address.begin());
     std::array<char, INET6_ADDRSTRLEN> text{};
-    inet_ntop(family, address.data(), text.data(), static_cast<socklen_t>(text.size()));
+    inet_ntop(AF_INET6, address.data(), text.data(), static_cast<socklen_t>(text.size()));
     return text.data();
 }
 
@@ -82,6 +96,8 @@ class SectionReader {
                   const WireName& qname)
         : reply_(reply), reader_(reply), header_(header), qname_(qname) {
         reader_.skip(kHeaderOctets);
+        // Room for the usual number of exchangers at once, however many answers are claimed.
+        findings_.exchangers.reserve(std::min<std::size_t>(header.answers, kUsualExchangers));
     }
 
     Expected<Findings, ReplyFault> read() {
@@ -205,19 +221,22 @@ class SectionReader {
 
     // The owner already passed every rule, so reading it again from its offset succeeds.
     void addAddress(ResourceRecord& record, bool ipv4) {
-        std::string owner;
-        PresentationText text(owner);
+        PresentationText text(owner_);
         ByteReader at = ByteReader(reply_).at(record.offset, reply_.size()).value_or(reader_);
         if (!readName(at, text)) {
             return;
         }
-        const std::string address = addressText(
-            ipv4 ? AF_INET : AF_INET6,
-            record.data.bytes(record.data.remaining()).value_or(std::span<const std::uint8_t>{}));
+        const auto octets =
+            record.data.bytes(record.data.remaining()).value_or(std::span<const std::uint8_t>{});
+        std::string address;
         for (Exchanger& exchanger : findings_.exchangers) {
-            if (sameText(exchanger.name, owner)) {
-                (ipv4 ? exchanger.ipv4 : exchanger.ipv6).push_back(address);
+            if (!sameText(exchanger.name, owner_)) {
+                continue;
             }
+            if (address.empty()) {
+                address = ipv4 ? ipv4Text(octets) : ipv6Text(octets);
+            }
+            (ipv4 ? exchanger.ipv4 : exchanger.ipv6).push_back(address);
         }
     }
 
@@ -226,6 +245,7 @@ class SectionReader {
     const ReplyHeader& header_;
     const WireName& qname_;
     Findings findings_;
+    std::string owner_;  // of the address record being read, kept for the next one
 };
 
 Outcome judge(const Findings& findings, std::uint8_t rcode) {
@@ -266,9 +286,13 @@ MxResult readMxReply(std::span<const std::uint8_t> reply, const WireName& qname)
     }
     result.outcome = judge(*findings, header->rcode);
     result.exchangers = std::move(findings->exchangers);
-    std::stable_sort(
-        result.exchangers.begin(), result.exchangers.end(),
-        [](const Exchanger& a, const Exchanger& b) { return a.preference < b.preference; });
+    const auto byPreference = [](const Exchanger& a, const Exchanger& b) {
+        return a.preference < b.preference;
+    };
+    // Servers mostly list exchangers in order already; a stable sort would still take a buffer.
+    if (!std::is_sorted(result.exchangers.begin(), result.exchangers.end(), byPreference)) {
+        std::stable_sort(result.exchangers.begin(), result.exchangers.end(), byPreference);
+    }
     if (findings->canonical) {
         result.canonicalName = toPresentation(*findings->canonical);
     }
