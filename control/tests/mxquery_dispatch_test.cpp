@@ -151,6 +151,27 @@ TEST_F(MxQueryThroughRegistry, QueryListsExchangersByPreferenceThroughIndexRefer
     }
 }
 
+TEST_F(MxQueryThroughRegistry, NothingToListCountsZeroAndLeavesOnlyEmptyEntries) {
+    ScriptedDnsServer server(exchangers({{0, ""}}));  // the null MX
+    EXPECT_EQ(query(server), Variant(u"0"));
+    EXPECT_EQ(call(dispid::kGetBestMx), Variant(u""));
+    EXPECT_EQ(entry(std::int16_t{0}), Variant(u""));
+    EXPECT_EQ(pref(std::int16_t{0}), Variant(std::int16_t{0}));
+
+    // An empty domain or server is answered without asking.
+    EXPECT_EQ(call(dispid::kMxQuery, {u""}), Variant(u"0"));
+    EXPECT_EQ(call(dispid::kDns, {u""}, InvokeKind::PropertyPut), Variant());
+    EXPECT_EQ(call(dispid::kMxQuery, {u"mx.example"}), Variant(u"0"));
+    EXPECT_EQ(entry(std::int16_t{0}), Variant(u""));
+    EXPECT_EQ(server.udpQueryCount(), 1u);
+}
+
+TEST_F(MxQueryThroughRegistry, ANullMxBesideExchangersCountsTheOthers) {
+    ScriptedDnsServer server(exchangers({{0, ""}, {20, "b.mx.example"}}));
+    EXPECT_EQ(query(server), Variant(u"1"));
+    EXPECT_EQ(call(dispid::kGetBestMx), Variant(u"b.mx.example"));
+}
+
 TEST_F(MxQueryThroughRegistry, PreferencesTravelAsTheSame16Bits) {
     ScriptedDnsServer server(exchangers(
         {{65535, "last.mx.example"}, {32768, "mid.mx.example"}, {10, "first.mx.example"}}));

@@ -94,39 +94,37 @@ class SectionReader {
   public:
     SectionReader(std::span<const std::uint8_t> reply, const ReplyHeader& header,
                   const WireName& qname)
-        : reply_(reply), reader_(reply), header_(header), qname_(qname) {
+        : reader_(reply), header_(header), qname_(qname) {
         reader_.skip(kHeaderOctets);
         // Room for the usual number of exchangers at once, however many answers are claimed.
         findings_.exchangers.reserve(std::min<std::size_t>(header.answers, kUsualExchangers));
     }
 
     Expected<Findings, ReplyFault> read() {
-        for (std::size_t i = 0; i < header_.questions; ++i) {
-            if (auto read = located(skipQuestion(), "question", i, header_.questions); !read) {
-                return Unexpected(read.error());
-            }
-        }
-        for (std::size_t i = 0; i < header_.answers; ++i) {
-            if (auto read = located(readAnswer(), "answer", i, header_.answers); !read) {
-                return Unexpected(read.error());
-            }
-        }
-        for (std::size_t i = 0; i < header_.authorities; ++i) {
-            if (auto read = located(skipRecord(), "authority record", i, header_.authorities);
-                !read) {
-                return Unexpected(read.error());
-            }
-        }
-        for (std::size_t i = 0; i < header_.additionals; ++i) {
-            if (auto read = located(readAdditional(), "additional record", i, header_.additionals);
-                !read) {
-                return Unexpected(read.error());
+        const Section sections[] = {
+            {"question", header_.questions, &SectionReader::skipQuestion},
+            {"answer", header_.answers, &SectionReader::readAnswer},
+            {"authority record", header_.authorities, &SectionReader::skipRecord},
+            {"additional record", header_.additionals, &SectionReader::readAdditional},
+        };
+        for (const Section& section : sections) {
+            for (std::size_t i = 0; i < section.count; ++i) {
+                auto entry = located((this->*section.readEntry)(), section.name, i, section.count);
+                if (!entry) {
+                    return Unexpected(entry.error());
+                }
             }
         }
         return std::move(findings_);
     }
 
   private:
+    struct Section {
+        const char* name;
+        std::uint16_t count;
+        Checked (SectionReader::*readEntry)();
+    };
+
     // The name whose answers count: qname, or the end of a CNAME chain that starts at it.
     const WireName& target() const { return findings_.canonical ? *findings_.canonical : qname_; }
 
@@ -204,8 +202,10 @@ class SectionReader {
         return std::monostate{};
     }
 
+    // The owner is kept as text, in storage the next additional record reuses, to be matched
+    // with the exchangers' names.
     Checked readAdditional() {
-        SkippedName owner;
+        PresentationText owner(owner_);
         auto record = readRecord(reader_, owner);
         if (!record) {
             return Unexpected(record.error());
@@ -213,21 +213,13 @@ class SectionReader {
         const std::size_t octets = record->data.remaining();
         const bool ipv4 = record->type == kTypeA && octets == kIpv4Octets;
         const bool ipv6 = record->type == kTypeAaaa && octets == kIpv6Octets;
-        if (record->rrClass == kClassIn && (ipv4 || ipv6) && !findings_.exchangers.empty()) {
-            addAddress(*record, ipv4);
+        if (record->rrClass == kClassIn && (ipv4 || ipv6)) {
+            addAddress(record->data.bytes(octets).value_or(std::span<const std::uint8_t>{}), ipv4);
         }
         return std::monostate{};
     }
 
-    // The owner already passed every rule, so reading it again from its offset succeeds.
-    void addAddress(ResourceRecord& record, bool ipv4) {
-        PresentationText text(owner_);
-        ByteReader at = ByteReader(reply_).at(record.offset, reply_.size()).value_or(reader_);
-        if (!readName(at, text)) {
-            return;
-        }
-        const auto octets =
-            record.data.bytes(record.data.remaining()).value_or(std::span<const std::uint8_t>{});
+    void addAddress(std::span<const std::uint8_t> octets, bool ipv4) {
         std::string address;
         for (Exchanger& exchanger : findings_.exchangers) {
             if (!sameText(exchanger.name, owner_)) {
@@ -240,12 +232,11 @@ class SectionReader {
         }
     }
 
-    std::span<const std::uint8_t> reply_;
     ByteReader reader_;
     const ReplyHeader& header_;
     const WireName& qname_;
     Findings findings_;
-    std::string owner_;  // of the address record being read, kept for the next one
+    std::string owner_;
 };
 
 Outcome judge(const Findings& findings, std::uint8_t rcode) {
