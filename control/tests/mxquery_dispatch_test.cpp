@@ -8,9 +8,9 @@
 #include "component/create.h"
 #include "component/dispatch.h"
 #include "control/mxquery_type_library.h"
-#include "control/tests/temporary_registration.h"
-#include "lookup/tests/reply_builder.h"
-#include "lookup/tests/scripted_dns_server.h"
+#include "testing/reply_builder.h"
+#include "testing/scripted_dns_server.h"
+#include "testing/temporary_registry.h"
 
 namespace ombrix {
 namespace {
@@ -19,10 +19,10 @@ using component::DispId;
 using component::ErrorInfo;
 using component::InvokeKind;
 using component::Variant;
-using lookup::testing::name;
-using lookup::testing::ReplyBuilder;
-using lookup::testing::Responder;
-using lookup::testing::ScriptedDnsServer;
+using testing::name;
+using testing::ReplyBuilder;
+using testing::Responder;
+using testing::ScriptedDnsServer;
 using Bytes = std::vector<std::uint8_t>;
 
 constexpr const char* kDomain = "mx.example";
@@ -99,7 +99,7 @@ class MxQueryThroughRegistry : public ::testing::Test {
 
     static std::u16string toU16(const std::string& ascii) { return {ascii.begin(), ascii.end()}; }
 
-    testing::TemporaryRegistration registration_;
+    testing::TemporaryRegistration registration_{OMBRIX_LIBRARY_PATH};
     component::Ref<component::Dispatch> mx_;
 };
 
@@ -181,7 +181,7 @@ TEST_F(MxQueryThroughRegistry, ServerFailureArrivesWithNumberSourceAndDescriptio
 }
 
 TEST_F(MxQueryThroughRegistry, RefusedQueryEndsTheWaitWithError20000) {
-    call(dispid::kSetDns, {toU16("127.0.0.1:" + std::to_string(lookup::testing::closedUdpPort()))});
+    call(dispid::kSetDns, {toU16("127.0.0.1:" + std::to_string(testing::closedUdpPort()))});
     EXPECT_EQ(failure(dispid::kMxQuery, {u"mx.example"}),
               (ErrorInfo{20000, u"MXQuery",
                          u"Problem receiving MX query: the server refused the query (port "

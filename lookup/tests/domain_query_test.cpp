@@ -4,7 +4,7 @@
 
 #include "ombrix/lookup/domain_name.h"
 #include "ombrix/lookup/query_message.h"
-#include "lookup/tests/reply_builder.h"
+#include "testing/reply_builder.h"
 
 namespace ombrix::lookup {
 namespace {

@@ -7,11 +7,11 @@
 #include <string>
 #include <thread>
 
-#include "lookup/tests/reply_builder.h"
-#include "lookup/tests/scripted_dns_server.h"
 #include "ombrix/lookup/domain_name.h"
 #include "ombrix/lookup/query_message.h"
 #include "ombrix/lookup/resolver.h"
+#include "testing/reply_builder.h"
+#include "testing/scripted_dns_server.h"
 
 namespace ombrix::lookup {
 namespace {

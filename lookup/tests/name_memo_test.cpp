@@ -8,7 +8,7 @@
 
 #include "ombrix/lookup/name_reader.h"
 #include "ombrix/lookup/presentation.h"
-#include "lookup/tests/reply_builder.h"
+#include "testing/reply_builder.h"
 
 namespace ombrix::lookup {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "ombrix/lookup/presentation.h"
-#include "lookup/tests/reply_builder.h"
+#include "testing/reply_builder.h"
 
 namespace ombrix::lookup {
 namespace {

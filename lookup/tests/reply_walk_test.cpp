@@ -6,7 +6,7 @@
 
 #include "ombrix/lookup/query_message.h"
 #include "ombrix/lookup/reply.h"
-#include "lookup/tests/reply_builder.h"
+#include "testing/reply_builder.h"
 
 namespace ombrix::lookup {
 namespace {

@@ -5,9 +5,9 @@
 #include <netdb.h>
 #include <netinet/in.h>
 
-#include "lookup/tests/reply_builder.h"
-#include "lookup/tests/scripted_dns_server.h"
 #include "ombrix/lookup/resolver.h"
+#include "testing/reply_builder.h"
+#include "testing/scripted_dns_server.h"
 
 namespace ombrix::lookup {
 namespace {

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-namespace ombrix::lookup::testing {
+namespace ombrix::testing {
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -97,4 +97,4 @@ class ReplyBuilder {
     Bytes bytes_;
 };
 
-}  // namespace ombrix::lookup::testing
+}  // namespace ombrix::testing
