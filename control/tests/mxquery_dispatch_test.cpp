@@ -19,6 +19,7 @@ using component::DispId;
 using component::ErrorInfo;
 using component::InvokeKind;
 using component::Variant;
+using testing::idOf;
 using testing::name;
 using testing::ReplyBuilder;
 using testing::Responder;
@@ -26,10 +27,6 @@ using testing::ScriptedDnsServer;
 using Bytes = std::vector<std::uint8_t>;
 
 constexpr const char* kDomain = "mx.example";
-
-std::uint16_t idOf(const Bytes& query) {
-    return static_cast<std::uint16_t>(query.at(0) << 8 | query.at(1));
-}
 
 // Answers every query for kDomain with these exchangers, in this order.
 ScriptedDnsServer::Script exchangers(std::vector<std::pair<std::uint16_t, const char*>> list) {

@@ -23,10 +23,7 @@ TEST(LookupDeadline, SilentTriesThenTruncationThenSilentTcpEndWithTheBudget) {
     ScriptedDnsServer server(
         [asked = 0](const Bytes& query, Responder& out) mutable {
             if (++asked == 3) {
-                auto reply =
-                    testing::ReplyBuilder(
-                        "example.com", static_cast<std::uint16_t>(query.at(0) << 8 | query.at(1)))
-                        .bytes();
+                auto reply = testing::ReplyBuilder("example.com", testing::idOf(query)).bytes();
                 reply.at(2) |= 0x02;  // truncated
                 out.send(reply);
             }

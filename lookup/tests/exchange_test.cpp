@@ -18,6 +18,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using testing::Bytes;
+using testing::idOf;
 using testing::name;
 using testing::ReplyBuilder;
 using testing::Responder;
@@ -28,19 +29,8 @@ constexpr LookupOptions kPatient{1000ms, 2};
 // For exchanges that must run out: short, since every try is waited out.
 constexpr LookupOptions kHasty{100ms, 2};
 
-std::uint16_t idOf(const Bytes& query) {
-    return static_cast<std::uint16_t>(query.at(0) << 8 | query.at(1));
-}
-
-// A reply to the query for example.com, one MX answer per exchange, preference 10, 20, ...
 Bytes replyWith(const Bytes& query, const std::vector<const char*>& exchanges) {
-    ReplyBuilder reply("example.com", idOf(query));
-    std::uint16_t pref = 10;
-    for (const char* exchange : exchanges) {
-        reply.mx(pref, name(exchange));
-        pref = static_cast<std::uint16_t>(pref + 10);
-    }
-    return reply.bytes();
+    return ReplyBuilder::answering(query, "example.com", exchanges);
 }
 
 Bytes withTruncation(Bytes reply) {

@@ -13,6 +13,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using testing::Bytes;
+using testing::idOf;
 using testing::name;
 using testing::ReplyBuilder;
 using testing::Responder;
@@ -20,18 +21,8 @@ using testing::ScriptedDnsServer;
 
 constexpr QueryTiming kPatient{1000ms, 2};
 
-std::uint16_t idOf(const Bytes& query) {
-    return static_cast<std::uint16_t>(query.at(0) << 8 | query.at(1));
-}
-
 Bytes replyWith(const Bytes& query, const std::vector<const char*>& exchanges) {
-    ReplyBuilder reply("example.com", idOf(query));
-    std::uint16_t pref = 10;
-    for (const char* exchange : exchanges) {
-        reply.mx(pref, name(exchange));
-        pref = static_cast<std::uint16_t>(pref + 10);
-    }
-    return reply.bytes();
+    return ReplyBuilder::answering(query, "example.com", exchanges);
 }
 
 Expected<std::string> ask(MxResolver& resolver, const std::string& setting,

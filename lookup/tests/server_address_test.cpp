@@ -95,10 +95,7 @@ TEST(ResolveServer, HostNamesAreLookedUp) {
         GTEST_SKIP() << "localhost resolves to IPv6 first here";
     }
     testing::ScriptedDnsServer server([](const auto& query, testing::Responder& out) {
-        out.send(testing::ReplyBuilder("example.com",
-                                       static_cast<std::uint16_t>(query.at(0) << 8 | query.at(1)))
-                     .mx(10, testing::name("mx.example.com"))
-                     .bytes());
+        out.send(testing::ReplyBuilder::answering(query, "example.com", {"mx.example.com"}));
     });
     const auto result = lookupMx("localhost:" + std::to_string(server.port()), "example.com",
                                  LookupOptions{1000ms, 2});

@@ -22,8 +22,7 @@ struct Exchanger {
 inline ScriptedDnsServer::Script answering(std::string domain, std::vector<Exchanger> reply) {
     return [domain = std::move(domain), reply = std::move(reply)](
                const std::vector<std::uint8_t>& query, Responder& out) {
-        const auto id = static_cast<std::uint16_t>(query.at(0) << 8 | query.at(1));
-        ombrix::testing::ReplyBuilder builder(domain, id);
+        ombrix::testing::ReplyBuilder builder(domain, ombrix::testing::idOf(query));
         for (const auto& exchanger : reply) {
             builder.mx(exchanger.pref, ombrix::testing::name(exchanger.name));
         }

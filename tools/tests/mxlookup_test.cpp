@@ -19,14 +19,11 @@ namespace {
 
 using namespace std::chrono_literals;
 using testing::Bytes;
+using testing::idOf;
 using testing::name;
 using testing::ReplyBuilder;
 using testing::Responder;
 using testing::ScriptedDnsServer;
-
-std::uint16_t idOf(const Bytes& query) {
-    return static_cast<std::uint16_t>(query.at(0) << 8 | query.at(1));
-}
 
 void answerThree(const Bytes& query, Responder& out) {
     out.send(ReplyBuilder("example.com", idOf(query))
