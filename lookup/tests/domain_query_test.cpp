@@ -4,7 +4,7 @@
 
 #include "ombrix/lookup/domain_name.h"
 #include "ombrix/lookup/query_message.h"
-#include "lookup/tests/reply_builder.h"
+#include "testing/reply_builder.h"
 
 namespace ombrix::lookup {
 namespace {
@@ -50,7 +50,8 @@ TEST(EncodeDomain, MalformedNamesFailWithError5) {
         label63 + "." + label63 + "." + label63 + "." + std::string(62, 'b');
     for (const std::string& bad :
          {std::string(), std::string("."), std::string(".example.com"), std::string("a..b.com"),
-          std::string("example.com.."), std::string(64, 'a') + ".com", name254}) {
+          std::string("example.com.."), std::string(64, 'a') + ".com", name254,
+          std::string("exa\0mple.com", 12)}) {
         const auto encoded = encodeDomain(bad);
         ASSERT_FALSE(encoded.ok()) << bad;
         EXPECT_EQ(encoded.error().number, kInvalidArgument) << bad;
