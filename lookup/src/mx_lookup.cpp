@@ -25,8 +25,7 @@ MxResult lookupMx(std::string_view server, std::string_view domain, const Lookup
     MxResult result;
     auto qname = encodeDomain(domain);
     if (!qname) {
-        return failed(std::move(result), Outcome::invalidDomain,
-                      Fault{Fault::Kind::invalidDomain, qname.error().description});
+        return failed(std::move(result), Outcome::invalidDomain, std::move(qname).error());
     }
     result.query = toPresentation(qname.value());
     auto address = resolveServer(server, budget.deadline());
@@ -35,8 +34,7 @@ MxResult lookupMx(std::string_view server, std::string_view domain, const Lookup
     }
     auto id = randomQueryId();
     if (!id) {
-        return failed(std::move(result), Outcome::noReply,
-                      Fault{Fault::Kind::sendFailed, id.error().description});
+        return failed(std::move(result), Outcome::noReply, std::move(id).error());
     }
     const PendingQuery pending{id.value(), qname.value(), buildMxQuery(id.value(), qname.value())};
     auto exchanged = exchangeQuery(address.value(), pending, budget);
