@@ -29,7 +29,8 @@ constexpr std::uint16_t kTypeA = 1;
 constexpr std::uint16_t kTypeAaaa = 28;
 constexpr std::size_t kIpv4Octets = 4;
 constexpr std::size_t kIpv6Octets = 16;
-constexpr std::size_t kUsualExchangers = 16;
+// A pointer as owner, type, class, TTL and length, a preference and the root as exchange.
+constexpr std::size_t kLeastMxRecordOctets = 2 + 10 + 2 + 1;
 
 // What the sections say about the asked name, before it is judged.
 struct Findings {
@@ -96,8 +97,10 @@ class SectionReader {
                   const WireName& qname)
         : reader_(reply), header_(header), qname_(qname) {
         reader_.skip(kHeaderOctets);
-        // Room for the usual number of exchangers at once, however many answers are claimed.
-        findings_.exchangers.reserve(std::min<std::size_t>(header.answers, kUsualExchangers));
+        // Room for every exchanger at once, as many as the claimed answers that the reply's
+        // size could hold.
+        findings_.exchangers.reserve(
+            std::min<std::size_t>(header.answers, reply.size() / kLeastMxRecordOctets));
     }
 
     Expected<Findings, ReplyFault> read() {
