@@ -298,7 +298,7 @@ INSTANTIATE_TEST_SUITE_P(
         TcpFault{"ClosesUnanswered", nullptr, "the server closed the connection without replying"},
         TcpFault{"WrongIdThenCloses",
                  [](const Bytes& query, Responder& out) { out.send(withOtherId(query)); },
-                 "the server closed the connection without replying"},
+                 "the server closed the connection after 1 message that did not answer the query"},
         TcpFault{"CutInsideTheMessage",
                  [](const Bytes& query, Responder& out) {
                      auto reply = replyWith(query, {"mx.example.com"});
