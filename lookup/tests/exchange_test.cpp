@@ -23,6 +23,8 @@ using testing::name;
 using testing::ReplyBuilder;
 using testing::Responder;
 using testing::ScriptedDnsServer;
+using testing::truncated;
+using testing::withResponseCode;
 
 // For exchanges that succeed: long enough that a loaded machine never forces a resend.
 constexpr LookupOptions kPatient{1000ms, 2};
@@ -31,16 +33,6 @@ constexpr LookupOptions kHasty{100ms, 2};
 
 Bytes replyWith(const Bytes& query, const std::vector<const char*>& exchanges) {
     return ReplyBuilder::answering(query, "example.com", exchanges);
-}
-
-Bytes withTruncation(Bytes reply) {
-    reply.at(2) |= 0x02;
-    return reply;
-}
-
-Bytes withResponseCode(Bytes reply, std::uint8_t rcode) {
-    reply.at(3) = static_cast<std::uint8_t>((reply.at(3) & 0xF0) | rcode);
-    return reply;
 }
 
 // The reply to another query: our name, but an ID one off.
@@ -57,7 +49,7 @@ ScriptedDnsServer::Script answering(std::vector<const char*> exchanges) {
 
 ScriptedDnsServer::Script truncatedOverUdp() {
     return [](const Bytes& query, Responder& out) {
-        out.send(withTruncation(replyWith(query, {"partial.example.com"})));
+        out.send(truncated(replyWith(query, {"partial.example.com"})));
     };
 }
 
@@ -335,7 +327,7 @@ TEST(MxExchange, TcpFallbackGetsOnlyWhatIsLeftOfTheBudget) {
     ScriptedDnsServer server(
         [asked = 0](const Bytes& query, Responder& out) mutable {
             if (++asked == 3) {
-                out.send(withTruncation(replyWith(query, {})));
+                out.send(truncated(replyWith(query, {})));
             }
         },
         [](const Bytes&, Responder&) { std::this_thread::sleep_for(700ms); });

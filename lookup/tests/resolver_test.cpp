@@ -53,9 +53,7 @@ TEST(MxResolver, EmptyInputOrBadDomainSendsNothing) {
 TEST(MxResolver, NoErrorAndNameErrorWithoutAnswersGiveZero) {
     for (const std::uint8_t rcode : {std::uint8_t{0}, std::uint8_t{3}}) {
         ScriptedDnsServer server([rcode](const Bytes& query, Responder& out) {
-            auto reply = replyWith(query, {});
-            reply.at(3) = static_cast<std::uint8_t>((reply.at(3) & 0xF0) | rcode);
-            out.send(reply);
+            out.send(testing::withResponseCode(replyWith(query, {}), rcode));
         });
         MxResolver resolver(kPatient);
         EXPECT_EQ(ask(resolver, server.setting()).value(), "0");

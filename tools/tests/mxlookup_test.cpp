@@ -69,9 +69,7 @@ TEST(MxLookup, NoExchangersIsStillAnAnswer) {
 
 TEST(MxLookup, ErrorsGoToStandardErrorWithNumberAndSource) {
     ScriptedDnsServer server([](const Bytes& query, Responder& out) {
-        auto reply = ReplyBuilder("example.com", idOf(query)).bytes();
-        reply.at(3) |= 2;
-        out.send(reply);
+        out.send(testing::withResponseCode(ReplyBuilder("example.com", idOf(query)).bytes(), 2));
     });
     auto run = lookup({"@" + server.setting(), "example.com"});
     EXPECT_EQ(run.status, kExitError);
