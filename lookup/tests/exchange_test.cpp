@@ -17,14 +17,8 @@ namespace ombrix::lookup {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::Bytes;
-using testing::idOf;
-using testing::name;
-using testing::ReplyBuilder;
-using testing::Responder;
-using testing::ScriptedDnsServer;
-using testing::truncated;
-using testing::withResponseCode;
+// The scripted server, the reply builder and the replies they share.
+using namespace testing;
 
 // For exchanges that succeed: long enough that a loaded machine never forces a resend.
 constexpr LookupOptions kPatient{1000ms, 2};

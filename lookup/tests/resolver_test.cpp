@@ -12,12 +12,8 @@ namespace ombrix::lookup {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::Bytes;
-using testing::idOf;
-using testing::name;
-using testing::ReplyBuilder;
-using testing::Responder;
-using testing::ScriptedDnsServer;
+// The scripted server, the reply builder and the replies they share.
+using namespace testing;
 
 constexpr QueryTiming kPatient{1000ms, 2};
 

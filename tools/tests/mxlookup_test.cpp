@@ -18,12 +18,8 @@ namespace ombrix::tools {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::Bytes;
-using testing::idOf;
-using testing::name;
-using testing::ReplyBuilder;
-using testing::Responder;
-using testing::ScriptedDnsServer;
+// The scripted server, the reply builder and the replies they share.
+using namespace testing;
 
 void answerThree(const Bytes& query, Responder& out) {
     out.send(ReplyBuilder("example.com", idOf(query))
