@@ -1,12 +1,16 @@
 #include "control/mxquery.h"
 
+#include <optional>
 #include <string>
 
 #include "component/qt/forms.h"
 #include "control/about/about_box.h"
+#include "control/control_errors.h"
 #include "control/error_conversion.h"
+#include "control/live_wait.h"
 #include "control/mxquery_face.h"
 #include "control/mxquery_type_library.h"
+#include "control/reentry_guard.h"
 #include "control/text_conversion.h"
 #include "ombrix_version_info.h"
 
@@ -22,9 +26,9 @@ using component::Variant;
 constexpr int kFaceTwips = 32 * component::kTwipsPerPixel;
 
 component::ErrorInfo notText(const char* what) {
-    return toErrorInfo(
-        lookup::runtimeError(lookup::kInvalidArgument,
-                           std::string(what) + " holds an unpaired surrogate, which is not text"));
+    return toErrorInfo(lookup::runtimeError(
+        lookup::kInvalidArgument,
+        std::string(what) + " holds an unpaired surrogate, which is not text"));
 }
 
 }  // namespace
@@ -61,6 +65,16 @@ component::ResultCode MxQuery::idOfName(std::u16string_view name, component::Dis
 component::ResultCode MxQuery::invoke(component::DispId id, InvokeKind kind,
                                       std::span<Variant> args, Variant* result,
                                       component::ErrorInfo* error) {
+    // A host may release the control from inside a call, as a timer does that destroys the
+    // window while a query waits: the call keeps the control alive until it has returned.
+    addRef();
+    const auto keepAlive = component::Ref<component::Dispatch>::adopt(this);
+    const ReentryGuard guard(inCall_);
+    if (!guard.entered()) {
+        if (error)
+            *error = controlBusyError();
+        return component::kException;
+    }
     return table_.invoke(id, kind, args, result, error);
 }
 
@@ -77,7 +91,8 @@ CallResult MxQuery::setDns(const CallArguments& args) {
 }
 
 CallResult MxQuery::displayAboutBox() {
-    ombrix::displayAboutBox();
+    if (const auto refusal = ombrix::displayAboutBox())
+        return aboutRefusedError(*refusal);
     return Variant();
 }
 
@@ -96,10 +111,11 @@ CallResult MxQuery::mxQuery(const CallArguments& args) {
         resolver_.clearResult();
         return notText("The domain");
     }
-    auto count = resolver_.query(*domain);
-    if (!count)
-        return toErrorInfo(count.error());
-    return Variant(toUtf16(count.value()));
+    std::optional<lookup::Expected<std::string>> count;
+    runKeepingWindowsLive([&] { count = resolver_.query(*domain); });
+    if (!*count)
+        return toErrorInfo(count->error());
+    return Variant(toUtf16(count->value()));
 }
 
 CallResult MxQuery::bestMx() const {

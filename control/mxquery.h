@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+
 #include "component/dispatch_table.h"
 #include "component/object.h"
 #include "component/qt/control.h"
@@ -38,6 +40,7 @@ class MxQuery final : public component::Object<component::Dispatch, component::C
 
     component::DispatchTable table_;
     lookup::MxResolver resolver_;
+    std::atomic<bool> inCall_{false};
 };
 
 }  // namespace ombrix

@@ -7,10 +7,10 @@
 
 #include "component/create.h"
 #include "component/dispatch.h"
-#include "lookup/tests/reply_builder.h"
-#include "lookup/tests/scripted_dns_server.h"
 #include "control/mxquery_type_library.h"
 #include "control/tests/temporary_registration.h"
+#include "lookup/tests/reply_builder.h"
+#include "lookup/tests/scripted_dns_server.h"
 
 namespace ombrix {
 namespace {
@@ -118,6 +118,15 @@ TEST_F(MxQueryThroughRegistry, DnsIsOneSettingWhetherSetByPropertyOrBySetDns) {
 }
 
 TEST_F(MxQueryThroughRegistry, VersionIsMajorMinorRevision) {
+    EXPECT_EQ(call(dispid::kGetVersion), Variant(u"1.1.11"));
+}
+
+// This host is a console program: no QApplication, so no window can exist.
+TEST_F(MxQueryThroughRegistry, AboutBoxInAConsoleHostRaisesAnErrorInsteadOfAborting) {
+    const ErrorInfo error = failure(dispid::kDisplayAboutBox);
+    EXPECT_EQ(error.number, 20002);
+    EXPECT_EQ(error.source, u"DisplayAboutBox");
+    EXPECT_NE(error.description.find(u"GUI application"), std::u16string::npos);
     EXPECT_EQ(call(dispid::kGetVersion), Variant(u"1.1.11"));
 }
 
