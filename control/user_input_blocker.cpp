@@ -34,7 +34,6 @@ bool isUserInput(QEvent::Type type) {
         case QEvent::DragMove:
         case QEvent::DragLeave:
         case QEvent::Drop:
-        case QEvent::Close:
             return true;
         default:
             return false;
@@ -53,11 +52,7 @@ UserInputBlocker::~UserInputBlocker() {
 
 bool UserInputBlocker::eventFilter(QObject*, QEvent* event) {
     // What the window system delivers is spontaneous; the program's own events are not.
-    if (!event->spontaneous() || !isUserInput(event->type()))
-        return false;
-    // An ignored close request leaves the window open.
-    event->ignore();
-    return true;
+    return event->spontaneous() && isUserInput(event->type());
 }
 
 }  // namespace ombrix

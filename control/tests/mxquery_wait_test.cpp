@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCursor>
 #include <QPointer>
 #include <QTimer>
 #include <thread>
@@ -81,9 +82,12 @@ class QueryWait : public ::testing::Test {
     Dispatch* mx_ = nullptr;
 };
 
-TEST_F(QueryWait, CallsFromATimerDuringTheWaitAreRefusedAndTheQueryFinishes) {
+TEST_F(QueryWait, ShowsTheBusyPointerRefusesCallsFromATimerAndFinishesTheQuery) {
     std::vector<CallResult> nested;
+    std::optional<Qt::CursorShape> pointer;
     QTimer::singleShot(0, [&] {
+        if (const QCursor* shown = QGuiApplication::overrideCursor())
+            pointer = shown->shape();
         nested.push_back(query(mx()));
         nested.push_back(call(mx(), dispid::kGetBestMx));
         held_.release();
@@ -98,6 +102,8 @@ TEST_F(QueryWait, CallsFromATimerDuringTheWaitAreRefusedAndTheQueryFinishes) {
         EXPECT_EQ(error->source, u"mxquery");
     }
     EXPECT_EQ(server_.udpQueryCount(), 1u) << "a nested query went out";
+    EXPECT_EQ(pointer, Qt::WaitCursor);
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
     EXPECT_EQ(call(mx(), dispid::kGetBestMx), CallResult(Variant(u"mx.wait.example")));
 }
 
