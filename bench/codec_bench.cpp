@@ -1,6 +1,7 @@
 #include <benchmark/benchmark.h>
 
 #include "bench/replies.h"
+#include "ombrix/lookup/mx_reply.h"
 #include "ombrix/lookup/query_message.h"
 #include "ombrix/lookup/reply.h"
 
@@ -19,14 +20,13 @@ BENCHMARK(BM_BuildMxQuery);
 
 void BM_WalkFiveMxReply(benchmark::State& state) {
     const auto qname = lookup::encodeDomain(bench::kFiveMxDomain).value();
-    lookup::MxStore store;
-    if (!lookup::walkAnswers(bench::kFiveMxReply, qname, store) || store.count() != 5) {
-        state.SkipWithError("the five-MX reply does not walk into five exchangers");
+    if (lookup::readMxReply(bench::kFiveMxReply, qname).exchangers.size() != 5) {
+        state.SkipWithError("the five-MX reply does not read as five exchangers");
         return;
     }
     for (auto _ : state) {
-        auto count = lookup::walkAnswers(bench::kFiveMxReply, qname, store);
-        benchmark::DoNotOptimize(count);
+        auto result = lookup::readMxReply(bench::kFiveMxReply, qname);
+        benchmark::DoNotOptimize(result.exchangers.data());
     }
 }
 BENCHMARK(BM_WalkFiveMxReply);

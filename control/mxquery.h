@@ -5,7 +5,7 @@
 #include "component/dispatch_table.h"
 #include "component/object.h"
 #include "component/qt/control.h"
-#include "ombrix/lookup/resolver.h"
+#include "control/host_mx_lookup.h"
 
 namespace ombrix {
 
@@ -39,7 +39,7 @@ class MxQuery final : public component::Object<component::Dispatch, component::C
     component::CallResult mxEntryPref(const component::CallArguments& args) const;
 
     component::DispatchTable table_;
-    lookup::MxResolver resolver_;
+    HostMxLookup lookup_;
     std::atomic<bool> inCall_{false};
 };
 

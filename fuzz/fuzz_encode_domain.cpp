@@ -6,9 +6,9 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "lookup/src/name_reader.h"
 #include "ombrix/lookup/byte_reader.h"
 #include "ombrix/lookup/domain_name.h"
-#include "ombrix/lookup/name_reader.h"
 #include "ombrix/lookup/presentation.h"
 #include "ombrix/lookup/query_message.h"
 #include "ombrix/lookup/reply.h"
@@ -48,8 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     ByteReader reader(query);
     require(reader.skip(12));
-    const auto name = readName(reader);
-    require(name.ok() && name.value() == qname);
+    WireNameBuilder name;
+    require(readName(reader, name) && name.name() == qname);
     require(reader.u16() == kTypeMx && reader.u16() == kClassIn && reader.remaining() == 0);
 
     if (readsBackVerbatim(domain)) {
@@ -57,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (typed.ends_with('.')) {
             typed.remove_suffix(1);
         }
-        require(toPresentation(name.value()) == typed);
+        require(toPresentation(name.name()) == typed);
     }
     return 0;
 }

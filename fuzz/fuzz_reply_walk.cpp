@@ -1,12 +1,13 @@
-// Any datagram, accepted or not, walked into the store: the walk must end, and whatever it
-// reports must agree with what the store holds.
+// Any datagram, accepted or not, read as the reply to an MX query: the reader must end, and
+// the typed result must hold together.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <span>
+#include <string>
 
-#include "ombrix/lookup/error.h"
+#include "ombrix/lookup/mx_reply.h"
 #include "ombrix/lookup/reply.h"
 
 namespace {
@@ -23,24 +24,28 @@ void require(bool holds) {
     }
 }
 
-bool isPlainText(const std::string& text) {
-    return std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c <= 0x7E; });
+// Presentation text is printable ASCII, so it is valid UTF-8 as well.
+bool isPresentationText(const std::string& text) {
+    return text.size() <= kMaxPresentationLength &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c <= 0x7E; });
 }
 
-void checkStore(const MxStore& store) {
-    const auto& list = store.list();
-    require(list.size() == std::max<std::size_t>(store.count(), 1));
-    if (store.count() == 0) {
-        require(list.front() == MxRecord{} && store.best().empty());
-        return;
+bool listsExchangers(Outcome outcome) {
+    return outcome == Outcome::exchangers || outcome == Outcome::nullMxMixed;
+}
+
+bool isFailure(Outcome outcome) {
+    return outcome == Outcome::serverFailure || outcome == Outcome::malformed;
+}
+
+void checkExchangers(const MxResult& result, std::size_t answers) {
+    require(result.exchangers.size() <= answers);
+    require(std::is_sorted(
+        result.exchangers.begin(), result.exchangers.end(),
+        [](const Exchanger& a, const Exchanger& b) { return a.preference < b.preference; }));
+    for (const Exchanger& exchanger : result.exchangers) {
+        require(!exchanger.name.empty() && isPresentationText(exchanger.name));
     }
-    bool bestSeen = false;
-    for (const auto& entry : list) {
-        require(!entry.server.empty() && entry.server.size() <= kMaxPresentationLength);
-        require(isPlainText(entry.server));
-        bestSeen = bestSeen || entry.server == store.best();
-    }
-    require(bestSeen);
 }
 
 }  // namespace
@@ -50,23 +55,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::span<const std::uint8_t> message(data, size);
     (void)isReplyTo(message, 4575, qname);
 
-    MxStore store;
-    const auto count = walkAnswers(message, qname, store);
-    checkStore(store);
-    if (!count) {
-        const int number = count.error().number;
-        require(number == kSubscriptOutOfRange || number == kQueryFailed);
-        require(!count.error().description.empty());
-        return 0;
-    }
-    require(count.value() == store.count());
-    require(count.value() <= readHeader(message)->answers);
-    const auto& list = store.list();
-    require(std::is_sorted(list.begin(), list.end(),
-                           [](const MxRecord& a, const MxRecord& b) { return a.pref < b.pref; }));
-    if (count.value() > 0) {
-        // The best is the first of the lowest preference, which a stable sort puts first.
-        require(store.best() == list.front().server);
-    }
+    const MxResult result = readMxReply(message, qname);
+    const auto header = readHeader(message);
+    require(result.query == "example.com");
+    require(result.rcode.has_value() == header.has_value());
+    require(result.fault.has_value() == isFailure(result.outcome));
+    require(result.temporary() == isFailure(result.outcome));
+    require(!result.fault || !result.fault->description.empty());
+    require(listsExchangers(result.outcome) == !result.exchangers.empty());
+    require(!result.canonicalName || isPresentationText(*result.canonicalName));
+    checkExchangers(result, header ? header->answers : 0);
     return 0;
 }

@@ -1,5 +1,5 @@
-// Walking one MX reply into a result: our reply walk into the store against the peers'
-// parsers, on the same bytes. Each side expands every exchange name into text.
+// Reading one MX reply into a result: our typed result against the peers' parsers, on the same
+// bytes. Each side expands every exchange name into text.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -11,8 +11,7 @@
 #include "bench/peers/peer_parsers.h"
 #include "bench/replies.h"
 #include "ombrix/lookup/domain_name.h"
-#include "ombrix/lookup/mx_store.h"
-#include "ombrix/lookup/reply.h"
+#include "ombrix/lookup/mx_reply.h"
 
 namespace {
 
@@ -30,14 +29,14 @@ void walkOurs(benchmark::State& state, const ReplyCase& reply) {
     if (!qname) {
         throw std::runtime_error("cannot encode " + std::string(reply.domain));
     }
-    ombrix::lookup::MxStore store;
+    std::size_t found = 0;
     for (auto _ : state) {
-        auto stored = ombrix::lookup::walkAnswers(reply.bytes, qname.value(), store);
-        benchmark::DoNotOptimize(stored);
-        benchmark::DoNotOptimize(store.best().data());
+        auto result = ombrix::lookup::readMxReply(reply.bytes, qname.value());
+        benchmark::DoNotOptimize(result.exchangers.data());
+        found = result.exchangers.size();
     }
-    if (store.count() != reply.exchangers) {
-        state.SkipWithError("our walk stored the wrong number of exchangers");
+    if (found != reply.exchangers) {
+        state.SkipWithError("our reader listed the wrong number of exchangers");
     }
 }
 

@@ -189,10 +189,30 @@ TEST_F(MxQueryThroughRegistry, ServerFailureArrivesWithNumberSourceAndDescriptio
               (ErrorInfo{20000, u"MXQuery", u"DNS server answered SERVFAIL"}));
 }
 
+TEST_F(MxQueryThroughRegistry, AFailedQueryListsNothingOfThisReplyOrTheOneBefore) {
+    ScriptedDnsServer good(exchangers({{10, "a.mx.example"}}));
+    ASSERT_EQ(query(good), Variant(u"1"));
+    // A good exchanger, then one whose name points forwards: the reply is refused whole.
+    ScriptedDnsServer malformed([](const Bytes& query, Responder& responder) {
+        ReplyBuilder reply(kDomain, idOf(query));
+        reply.mx(5, name("b.mx.example")).mx(20, lookup::testing::pointerTo(0x3FFF));
+        responder.send(reply.bytes());
+    });
+    call(dispid::kSetDns, {toU16(malformed.setting())});
+    const ErrorInfo error = failure(dispid::kMxQuery, {u"mx.example"});
+    EXPECT_EQ(error.number, 20000);
+    EXPECT_NE(error.description.find(u"does not point backwards"), std::u16string::npos);
+    EXPECT_EQ(call(dispid::kGetBestMx), Variant(u""));
+    EXPECT_EQ(entry(std::int16_t{0}), Variant(u""));
+    EXPECT_EQ(pref(std::int16_t{0}), Variant(std::int16_t{0}));
+}
+
 TEST_F(MxQueryThroughRegistry, RefusedQueryEndsTheWaitWithError20000) {
     call(dispid::kSetDns, {toU16("127.0.0.1:" + std::to_string(lookup::testing::closedUdpPort()))});
     EXPECT_EQ(failure(dispid::kMxQuery, {u"mx.example"}),
-              (ErrorInfo{20000, u"MXQuery", u"Problem receiving MX query"}));
+              (ErrorInfo{20000, u"MXQuery",
+                         u"Problem receiving MX query: the server refused the query (port "
+                         u"unreachable)"}));
 }
 
 TEST_F(MxQueryThroughRegistry, InvalidDomainRaisesError5AndResetsTheResult) {

@@ -6,9 +6,6 @@ namespace ombrix::lookup {
 
 namespace {
 
-// Lists up to this long are ordered in place, without the buffer a stable sort allocates.
-constexpr std::size_t kInsertionSortLimit = 64;
-
 bool byPreference(const MxRecord& a, const MxRecord& b) {
     return a.pref < b.pref;
 }
@@ -16,32 +13,10 @@ bool byPreference(const MxRecord& a, const MxRecord& b) {
 }  // namespace
 
 void MxStore::reset() {
-    if (list_) {
-        // At most one spare per entry of the longest list so far, whoever fills the entries.
-        for (MxRecord& entry : *list_) {
-            if (spareTexts_.size() < list_->size() &&
-                entry.server.capacity() > std::string().capacity()) {
-                spareTexts_.push_back(std::move(entry.server));
-            }
-        }
-        list_->clear();
-        list_->emplace_back();
-    } else {
-        list_.emplace(1);
-    }
+    list_.emplace(1);
     count_ = 0;
     best_.clear();
     bestPref_.reset();
-}
-
-std::string MxStore::takeText() {
-    if (spareTexts_.empty()) {
-        return {};
-    }
-    std::string text = std::move(spareTexts_.back());
-    spareTexts_.pop_back();
-    text.clear();
-    return text;
 }
 
 void MxStore::add(std::string server, std::uint16_t pref) {
@@ -63,16 +38,7 @@ void MxStore::sortByPreference() {
     if (count_ < 2) {
         return;
     }
-    auto& list = *list_;
-    if (list.size() > kInsertionSortLimit) {
-        std::stable_sort(list.begin(), list.end(), byPreference);
-        return;
-    }
-    // Insertion after the last equal preference keeps reply order among equals.
-    for (auto next = list.begin() + 1; next != list.end(); ++next) {
-        const auto place = std::upper_bound(list.begin(), next, *next, byPreference);
-        std::rotate(place, next, next + 1);
-    }
+    std::stable_sort(list_->begin(), list_->end(), byPreference);
 }
 
 const std::vector<MxRecord>& MxStore::list() const {

@@ -2,11 +2,11 @@
 
 #include "ombrix/lookup/dns_exchange.h"
 #include "ombrix/lookup/domain_name.h"
+#include "ombrix/lookup/mx_reply.h"
+#include "ombrix/lookup/numbered_error.h"
 #include "ombrix/lookup/pending_query.h"
 #include "ombrix/lookup/query_id.h"
 #include "ombrix/lookup/query_message.h"
-#include "ombrix/lookup/reply.h"
-#include "ombrix/lookup/response_code.h"
 #include "ombrix/lookup/server_address.h"
 
 namespace ombrix::lookup {
@@ -21,27 +21,29 @@ Expected<std::string> MxResolver::query(std::string_view domain) {
         return qname.error();
     }
     store_.setDomain(std::string(domain));
-    auto server = resolveServer(server_);
+    const QueryBudget budget(timing_);
+    auto server = resolveServer(server_, budget.deadline());
     if (!server) {
-        return server.error();
+        return queryError(server.error().description);
     }
     auto id = randomQueryId();
     if (!id) {
         return id.error();
     }
     PendingQuery pending{id.value(), qname.value(), buildMxQuery(id.value(), qname.value())};
-    auto reply = exchangeQuery(server.value(), pending, timing_);
-    if (!reply) {
-        return reply.error();
+    auto exchanged = exchangeQuery(server.value(), pending, budget);
+    if (!exchanged.reply) {
+        return queryError(exchanged.reply.error().description);
     }
-    if (auto accepted = acceptResponseCode(reply.value()); !accepted) {
-        return accepted.error();
+    const MxResult result = readMxReply(exchanged.reply.value(), pending.qname);
+    if (result.fault) {
+        const NumberedError error = numberedError(*result.fault);
+        return Error{error.number, error.source, error.description};
     }
-    auto count = walkAnswers(reply.value(), pending.qname, store_);
-    if (!count) {
-        return count.error();
+    for (const Exchanger& exchanger : result.exchangers) {
+        store_.add(exchanger.name, exchanger.preference);
     }
-    return std::to_string(count.value());
+    return std::to_string(store_.count());
 }
 
 }  // namespace ombrix::lookup

@@ -7,11 +7,11 @@
 #include <string>
 #include <thread>
 
+#include "lookup/tests/reply_builder.h"
+#include "lookup/tests/scripted_dns_server.h"
 #include "ombrix/lookup/domain_name.h"
 #include "ombrix/lookup/query_message.h"
 #include "ombrix/lookup/resolver.h"
-#include "lookup/tests/reply_builder.h"
-#include "lookup/tests/scripted_dns_server.h"
 
 namespace ombrix::lookup {
 namespace {
@@ -83,7 +83,9 @@ std::vector<std::string> servers(const MxStore& store) {
 
 void expectQueryError(const Expected<std::string>& result, const std::string& description) {
     ASSERT_FALSE(result.ok()) << result.value();
-    EXPECT_EQ(result.error(), (Error{kQueryFailed, kQuerySource, description}));
+    EXPECT_EQ(result.error().number, kQueryFailed);
+    EXPECT_EQ(result.error().source, kQuerySource);
+    EXPECT_EQ(result.error().description.rfind(description, 0), 0u) << result.error().description;
 }
 
 TEST(MxExchange, StoresTheAnsweredExchangersInOrder) {
@@ -370,7 +372,7 @@ TEST(MxExchange, NoErrorAndNameErrorWithoutAnswersGiveZero) {
     }
 }
 
-TEST(MxExchange, MalformedReplyRaisesAndKeepsWhatWasAdded) {
+TEST(MxExchange, MalformedReplyRaisesAndListsNothing) {
     // The second exchange is a pointer to itself.
     ScriptedDnsServer looping([](const Bytes& query, Responder& out) {
         ReplyBuilder reply("example.com", idOf(query));
@@ -387,13 +389,13 @@ TEST(MxExchange, MalformedReplyRaisesAndKeepsWhatWasAdded) {
     MxResolver resolver(kFast);
     auto loop = ask(resolver, looping.setting()).result;
     ASSERT_FALSE(loop.ok());
-    EXPECT_EQ(resolver.store().count(), 1u);
-    EXPECT_EQ(resolver.store().best(), "mx1.example.com");
+    EXPECT_EQ(resolver.store().count(), 0u);
+    EXPECT_EQ(resolver.store().best(), "");
 
     auto shortReply = ask(resolver, cut.setting()).result;
     ASSERT_FALSE(shortReply.ok());
     EXPECT_EQ(shortReply.error().number, kSubscriptOutOfRange);
-    EXPECT_EQ(resolver.store().count(), 2u);
+    EXPECT_EQ(resolver.store().count(), 0u);
 }
 
 std::size_t openDescriptors() {

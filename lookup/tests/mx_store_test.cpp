@@ -54,25 +54,6 @@ TEST(MxStore, OrdersStablyByTruePreferenceAndKeepsTheFirstLowestAsBest) {
     EXPECT_EQ(store.entryAt(6).value(), nullptr);
 }
 
-TEST(MxStore, ReusedStorageNeverShowsThroughTheNextResult) {
-    MxStore store;
-    for (int round = 0; round < 3; ++round) {
-        store.reset();
-        EXPECT_EQ(store.list(), std::vector<MxRecord>{MxRecord{}});
-        EXPECT_EQ(store.count(), 0u);
-        EXPECT_EQ(store.best(), "");
-        for (std::uint16_t pref = 0; pref < 4; ++pref) {
-            std::string text = store.takeText();
-            EXPECT_EQ(text, "");
-            text = "exchanger-with-a-long-name-" + std::to_string(round) + "-" +
-                   std::to_string(pref) + ".example.net";
-            store.add(std::move(text), static_cast<std::uint16_t>(10 - pref));
-        }
-        EXPECT_EQ(store.best(),
-                  "exchanger-with-a-long-name-" + std::to_string(round) + "-3.example.net");
-    }
-}
-
 TEST(MxStore, ShortAndLongListsAlikeKeepReplyOrderAmongEqualPreferences) {
     for (const std::size_t length : {2u, 7u, 64u, 65u, 200u}) {
         MxStore store;

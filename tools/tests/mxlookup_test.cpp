@@ -45,7 +45,7 @@ struct Run {
 Run lookup(std::vector<std::string_view> args, const std::string& resolvConf = "/nonexistent") {
     std::ostringstream out;
     std::ostringstream err;
-    int status = runMxLookup(args, out, err, resolvConf, lookup::QueryTiming{200ms, 1});
+    int status = runMxLookup(args, out, err, resolvConf, lookup::LookupOptions{200ms, 1});
     return {status, out.str(), err.str()};
 }
 
@@ -166,10 +166,12 @@ TEST(MxLookupProgram, ExitStatusAndStreams) {
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out.rfind("Number of results : 3\nBest MX : a.example.com\n", 0), 0u);
 
-    run =
-        runProgram({"@127.0.0.1:" + std::to_string(lookup::testing::closedUdpPort()), "example.com"});
+    run = runProgram(
+        {"@127.0.0.1:" + std::to_string(lookup::testing::closedUdpPort()), "example.com"});
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "Error 20000 (MXQuery): Problem receiving MX query\n");
+    EXPECT_EQ(run.err,
+              "Error 20000 (MXQuery): Problem receiving MX query: the server refused the query "
+              "(port unreachable)\n");
 
     run = runProgram({});
     EXPECT_EQ(run.status, 2);

@@ -4,6 +4,8 @@
 #include <utility>
 #include <variant>
 
+#include "ombrix/lookup/expected.h"
+
 namespace ombrix::lookup {
 
 // A failure as the host finally sees it: a number, the name of what raised it, and a
@@ -29,10 +31,13 @@ inline constexpr const char* kRuntimeSource = "Ombrix";
 Error queryError(std::string description);
 Error runtimeError(int number, std::string description);
 
-// Expected failures travel as values inside the core; the host boundary turns them into
-// its numbered errors.
+// Until every part reports Faults, Expected<T> still means a value or a numbered Error, with
+// the older interface below; Expected<T, E> is the std::expected shape.
+template <class T, class E = Error>
+class Expected;
+
 template <class T>
-class Expected {
+class Expected<T, Error> {
   public:
     Expected(T value) : state_(std::move(value)) {}
     Expected(Error error) : state_(std::move(error)) {}

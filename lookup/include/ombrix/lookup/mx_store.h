@@ -21,12 +21,8 @@ struct MxRecord {
 // after any query the list holds at least one entry (an empty one when nothing was found).
 class MxStore {
   public:
-    // Empties the result; the domain of the last accepted query stays. The entries' storage
-    // is kept for the next result.
+    // Empties the result; the domain of the last accepted query stays.
     void reset();
-    // An empty string to write the next exchanger's name into before add(); it reuses the
-    // storage of an entry an earlier reset() let go, so steady lookups do not allocate.
-    std::string takeText();
     // Appends an exchanger in reply order; the first of the lowest preferences becomes best.
     void add(std::string server, std::uint16_t pref);
     // Orders the list by ascending preference, keeping reply order among equals.
@@ -49,7 +45,6 @@ class MxStore {
     std::optional<std::uint16_t> bestPref_;
     std::optional<std::vector<MxRecord>> list_;
     std::size_t count_ = 0;
-    std::vector<std::string> spareTexts_;
 };
 
 }  // namespace ombrix::lookup

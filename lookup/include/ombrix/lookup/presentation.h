@@ -36,8 +36,8 @@ inline void appendPresentationLabel(std::string& text, std::span<const std::uint
     }
 }
 
-// Writes a name straight into text in presentation form as readNameInto reads it; the text
-// is emptied first, so its storage is reused.
+// Writes a name straight into text in presentation form as readName reads it; the text is
+// emptied first.
 class PresentationText {
   public:
     explicit PresentationText(std::string& text) : text_(text) { text_.clear(); }

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <variant>
+
+#include "ombrix/lookup/expected.h"
+#include "ombrix/lookup/mx_result.h"
+
+namespace ombrix::lookup {
+
+// What broke in a reply and where, as a plain value: the reader builds no text on its way, and
+// the description is written once, for the reply that failed.
+struct ReplyFault {
+    enum class Kind : std::uint8_t {
+        endsInHeader,
+        endsInName,
+        endsInQuestion,
+        endsInRecordFields,
+        endsInRecordData,
+        nameOutsideRecord,
+        nameRunsIntoPointer,
+        nameTooLong,
+        unknownLabelType,
+        pointerNotBackwards,
+        tooManyPointers,
+        bytesAfterName,
+        mxWithoutPreference,
+    };
+    Kind kind = Kind::endsInHeader;
+    std::size_t offset = 0;  // of the name, pointer, label, question or record at fault
+    std::size_t detail = 0;  // the label type, or the bytes left over
+    // The section and the entry in it, "answer" 1 of 5, once the walk knows them.
+    const char* section = nullptr;
+    std::size_t index = 0;
+    std::size_t count = 0;
+};
+
+// Success without a value, or the fault.
+using Checked = Expected<std::monostate, ReplyFault>;
+
+inline Unexpected<ReplyFault> fail(ReplyFault::Kind kind, std::size_t offset,
+                                   std::size_t detail = 0) {
+    return Unexpected(ReplyFault{kind, offset, detail});
+}
+
+// The fault for people: kind cutShort when the reply ends before its counts and lengths say,
+// malformed for any other broken rule.
+Fault describe(const ReplyFault& fault);
+
+}  // namespace ombrix::lookup

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "name_reader.h"
+#include "ombrix/lookup/byte_reader.h"
+#include "reply_fault.h"
+
+namespace ombrix::lookup {
+
+// One resource record as the message holds it, its data still to be read. The owner name
+// went to the sink the caller gave readRecord.
+struct ResourceRecord {
+    std::size_t offset = 0;
+    std::uint16_t type = 0;
+    std::uint16_t rrClass = 0;
+    std::uint32_t ttl = 0;
+    ByteReader data{std::span<const std::uint8_t>{}};  // fenced at RDLENGTH
+};
+
+// Reads the record at the cursor, its owner name into ownerSink (see readName), and steps past
+// its data. On failure the cursor has not moved.
+template <class OwnerSink>
+Expected<ResourceRecord, ReplyFault> readRecord(ByteReader& reader, OwnerSink& ownerSink) {
+    using Kind = ReplyFault::Kind;
+    ByteReader cursor = reader;
+    const std::size_t offset = cursor.offset();
+    if (auto owner = readName(cursor, ownerSink); !owner) {
+        return Unexpected(owner.error());
+    }
+    auto fixed = cursor.take(10);
+    if (!fixed) {
+        return fail(Kind::endsInRecordFields, offset);
+    }
+    // The ten bytes are there, so every field reads.
+    ResourceRecord record{offset, fixed->u16().value_or(0), fixed->u16().value_or(0),
+                          fixed->u32().value_or(0), ByteReader(std::span<const std::uint8_t>{})};
+    auto data = cursor.take(fixed->u16().value_or(0));
+    if (!data) {
+        return fail(Kind::endsInRecordData, offset);
+    }
+    record.data = *data;
+    reader = cursor;
+    return record;
+}
+
+}  // namespace ombrix::lookup
