@@ -11,6 +11,7 @@
 #include "control/live_wait.h"
 #include "control/mxquery_face.h"
 #include "control/mxquery_type_library.h"
+#include "control/outcome_text.h"
 #include "control/reentry_guard.h"
 #include "control/text_conversion.h"
 #include "ombrix_version_info.h"
@@ -58,6 +59,12 @@ MxQuery::MxQuery() : table_(mxqueryInterface()) {
               [this](const CallArguments& args) { return mxEntry(args); });
     table_.on(dispid::kGetMxEntryPref, InvokeKind::Method,
               [this](const CallArguments& args) { return mxEntryPref(args); });
+    table_.on(dispid::kGetOutcome, InvokeKind::Method,
+              [this](const CallArguments&) { return outcome(); });
+    table_.on(dispid::kGetResponseCode, InvokeKind::Method,
+              [this](const CallArguments&) { return responseCode(); });
+    table_.on(dispid::kIsTemporary, InvokeKind::Method,
+              [this](const CallArguments&) { return temporary(); });
 }
 
 component::ResultCode MxQuery::idOfName(std::u16string_view name, component::DispId* out) {
@@ -137,6 +144,24 @@ CallResult MxQuery::mxEntryPref(const CallArguments& args) const {
         return toErrorInfo(entry.error());
     // The unsigned preference travels as the same 16 bits in the interface's signed type.
     return Variant(static_cast<std::int16_t>(*entry ? (*entry)->preference : 0));
+}
+
+CallResult MxQuery::outcome() const {
+    const auto& last = lookup_.outcome();
+    return Variant(last ? std::u16string(outcomeText(last->outcome)) : std::u16string());
+}
+
+// -1 when no reply was read.
+CallResult MxQuery::responseCode() const {
+    const auto& last = lookup_.outcome();
+    return Variant(
+        static_cast<std::int16_t>(last && last->responseCode ? *last->responseCode : -1));
+}
+
+// 1 when asking again later may answer otherwise, else 0.
+CallResult MxQuery::temporary() const {
+    const auto& last = lookup_.outcome();
+    return Variant(static_cast<std::int16_t>(last && lookup::isTemporary(last->outcome) ? 1 : 0));
 }
 
 QWidget* MxQuery::createFace(QWidget* parent) {

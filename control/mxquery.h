@@ -37,6 +37,9 @@ class MxQuery final : public component::Object<component::Dispatch, component::C
     component::CallResult bestMx() const;
     component::CallResult mxEntry(const component::CallArguments& args) const;
     component::CallResult mxEntryPref(const component::CallArguments& args) const;
+    component::CallResult outcome() const;
+    component::CallResult responseCode() const;
+    component::CallResult temporary() const;
 
     component::DispatchTable table_;
     HostMxLookup lookup_;
