@@ -1,5 +1,5 @@
 // The Designer plugins loaded as Designer and QUiLoader load them, without a display: the
-// mxquery entry, another control library's entry beside it, and forms old and new.
+// mxquery entry, another control library's entry beside it, and the sample's earlier form.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -15,9 +15,7 @@
 #include <memory>
 
 #include "control/tests/temporary_registration.h"
-#include "designer/mxquery_widget.h"
 #include "temporary_registry.h"
-#include "ui_new_form.h"
 
 namespace ombrix {
 namespace {
@@ -117,13 +115,6 @@ TEST_F(DesignerPlugins, TheSamplesEarlierFormStillCreatesTheSameControl) {
     const std::unique_ptr<QWidget> window(loader.load(&form));
     ASSERT_NE(window, nullptr) << loader.errorString().toStdString();
     EXPECT_TRUE(sitesControl(window->findChild<QWidget*>("mx"), "Ombrix.mxquery"));
-}
-
-TEST_F(DesignerPlugins, AFormMadeWithTheEntryBuildsWithUicAndSitesTheControl) {
-    QWidget window;
-    Ui::new_form form;
-    form.setupUi(&window);
-    EXPECT_TRUE(sitesControl(form.mx, "Ombrix.mxquery"));
 }
 
 }  // namespace
