@@ -12,6 +12,7 @@ Expected<std::string, NumberedError> HostMxLookup::query(std::string_view domain
         return std::string("0");
     }
     lookup::MxResult result = lookup::lookupMx(server_, domain, options_);
+    outcome_ = LastOutcome{result.outcome, result.rcode};
     if (result.fault) {
         return Unexpected(lookup::numberedError(*result.fault));
     }

@@ -29,8 +29,12 @@ class HostMxLookup {
     // Asks the server for the domain's exchangers; "0" without asking when the server or the
     // domain is empty. Every query starts from an empty list, failed or not.
     lookup::Expected<std::string, lookup::NumberedError> query(std::string_view domain);
-    // Empties the list, as the start of every query does, without asking anything.
-    void clear() { exchangers_.emplace(); }
+    // Empties the list and forgets the outcome, as the start of every query does, without
+    // asking anything.
+    void clear() {
+        exchangers_.emplace();
+        outcome_.reset();
+    }
 
     // The first of the lowest preference; empty when there is none.
     const std::string& best() const;
@@ -38,10 +42,19 @@ class HostMxLookup {
     lookup::Expected<const lookup::Exchanger*, lookup::NumberedError> entryAt(
         long long index) const;
 
+    // What the last lookup came to, with the response code of the reply it read; nothing
+    // before the first lookup and after a query refused without asking.
+    struct LastOutcome {
+        lookup::Outcome outcome;
+        std::optional<std::uint8_t> responseCode;
+    };
+    const std::optional<LastOutcome>& outcome() const { return outcome_; }
+
   private:
     lookup::LookupOptions options_;
     std::string server_;
     std::optional<std::vector<lookup::Exchanger>> exchangers_;
+    std::optional<LastOutcome> outcome_;
 };
 
 }  // namespace ombrix

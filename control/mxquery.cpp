@@ -1,13 +1,18 @@
 #include "control/mxquery.h"
 
+#include <optional>
 #include <string>
 
 #include "component/qt/forms.h"
 #include "component/text.h"
 #include "control/about/about_box.h"
+#include "control/control_errors.h"
 #include "control/error_conversion.h"
+#include "control/live_wait.h"
 #include "control/mxquery_face.h"
 #include "control/mxquery_type_library.h"
+#include "control/outcome_text.h"
+#include "control/reentry_guard.h"
 #include "control/text_conversion.h"
 #include "ombrix_version_info.h"
 
@@ -54,6 +59,12 @@ MxQuery::MxQuery() : table_(mxqueryInterface()) {
               [this](const CallArguments& args) { return mxEntry(args); });
     table_.on(dispid::kGetMxEntryPref, InvokeKind::Method,
               [this](const CallArguments& args) { return mxEntryPref(args); });
+    table_.on(dispid::kGetOutcome, InvokeKind::Method,
+              [this](const CallArguments&) { return outcome(); });
+    table_.on(dispid::kGetResponseCode, InvokeKind::Method,
+              [this](const CallArguments&) { return responseCode(); });
+    table_.on(dispid::kIsTemporary, InvokeKind::Method,
+              [this](const CallArguments&) { return temporary(); });
 }
 
 component::ResultCode MxQuery::idOfName(std::u16string_view name, component::DispId* out) {
@@ -63,6 +74,16 @@ component::ResultCode MxQuery::idOfName(std::u16string_view name, component::Dis
 component::ResultCode MxQuery::invoke(component::DispId id, InvokeKind kind,
                                       std::span<Variant> args, Variant* result,
                                       component::ErrorInfo* error) {
+    // A host may release the control from inside a call, as a timer does that destroys the
+    // window while a query waits: the call keeps the control alive until it has returned.
+    addRef();
+    const auto keepAlive = component::Ref<component::Dispatch>::adopt(this);
+    const ReentryGuard guard(inCall_);
+    if (!guard.entered()) {
+        if (error)
+            *error = controlBusyError();
+        return component::kException;
+    }
     return table_.invoke(id, kind, args, result, error);
 }
 
@@ -79,7 +100,8 @@ CallResult MxQuery::setDns(const CallArguments& args) {
 }
 
 CallResult MxQuery::displayAboutBox() {
-    ombrix::displayAboutBox();
+    if (const auto refusal = ombrix::displayAboutBox())
+        return aboutRefusedError(*refusal);
     return Variant();
 }
 
@@ -98,10 +120,11 @@ CallResult MxQuery::mxQuery(const CallArguments& args) {
         lookup_.clear();
         return notText("The domain");
     }
-    auto count = lookup_.query(*domain);
-    if (!count)
-        return toErrorInfo(count.error());
-    return Variant(toUtf16(count.value()));
+    std::optional<lookup::Expected<std::string, lookup::NumberedError>> count;
+    runKeepingWindowsLive([&] { count = lookup_.query(*domain); });
+    if (!*count)
+        return toErrorInfo(count->error());
+    return Variant(toUtf16(count->value()));
 }
 
 CallResult MxQuery::bestMx() const {
@@ -121,6 +144,24 @@ CallResult MxQuery::mxEntryPref(const CallArguments& args) const {
         return toErrorInfo(entry.error());
     // The unsigned preference travels as the same 16 bits in the interface's signed type.
     return Variant(static_cast<std::int16_t>(*entry ? (*entry)->preference : 0));
+}
+
+CallResult MxQuery::outcome() const {
+    const auto& last = lookup_.outcome();
+    return Variant(last ? std::u16string(outcomeText(last->outcome)) : std::u16string());
+}
+
+// -1 when no reply was read.
+CallResult MxQuery::responseCode() const {
+    const auto& last = lookup_.outcome();
+    return Variant(
+        static_cast<std::int16_t>(last && last->responseCode ? *last->responseCode : -1));
+}
+
+// 1 when asking again later may answer otherwise, else 0.
+CallResult MxQuery::temporary() const {
+    const auto& last = lookup_.outcome();
+    return Variant(static_cast<std::int16_t>(last && lookup::isTemporary(last->outcome) ? 1 : 0));
 }
 
 QWidget* MxQuery::createFace(QWidget* parent) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+
 #include "component/dispatch_table.h"
 #include "component/object.h"
 #include "component/qt/control.h"
@@ -35,9 +37,13 @@ class MxQuery final : public component::Object<component::Dispatch, component::C
     component::CallResult bestMx() const;
     component::CallResult mxEntry(const component::CallArguments& args) const;
     component::CallResult mxEntryPref(const component::CallArguments& args) const;
+    component::CallResult outcome() const;
+    component::CallResult responseCode() const;
+    component::CallResult temporary() const;
 
     component::DispatchTable table_;
     HostMxLookup lookup_;
+    std::atomic<bool> inCall_{false};
 };
 
 }  // namespace ombrix

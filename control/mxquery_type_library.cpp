@@ -58,6 +58,9 @@ component::InterfaceInfo dispatchInterface() {
                    ValueType::String),
             method("GetMXEntryPref", dispid::kGetMxEntryPref,
                    {byReference("idx", ValueType::Int16)}, ValueType::Int16),
+            method("GetOutcome", dispid::kGetOutcome, {}, ValueType::String),
+            method("GetResponseCode", dispid::kGetResponseCode, {}, ValueType::Int16),
+            method("IsTemporary", dispid::kIsTemporary, {}, ValueType::Int16),
         },
         false};
 }

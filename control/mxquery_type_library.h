@@ -16,6 +16,10 @@ inline constexpr component::DispId kMxQuery = 0x60030005;
 inline constexpr component::DispId kGetBestMx = 0x60030006;
 inline constexpr component::DispId kGetMxEntry = 0x60030007;
 inline constexpr component::DispId kGetMxEntryPref = 0x60030008;
+// Added later, after the eight above, with identifiers of their own.
+inline constexpr component::DispId kGetOutcome = 0x6003000B;
+inline constexpr component::DispId kGetResponseCode = 0x6003000C;
+inline constexpr component::DispId kIsTemporary = 0x6003000D;
 }  // namespace dispid
 
 // The library's type library "Ombrix": class mxquery, its interfaces and the result records.

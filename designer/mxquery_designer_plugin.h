@@ -1,35 +1,21 @@
 #pragma once
 
 #include <QObject>
-#include <QtUiPlugin/QDesignerCustomWidgetInterface>
+
+#include "component/qt/designer/control_widget_entry.h"
 
 namespace ombrix {
 
-// Puts the mxquery control into the designer's widget box. The widget is the component
-// layer's control host, so the designer creates the control through the registry exactly as
-// a program built from the form does.
-class MxQueryDesignerPlugin : public QObject, public QDesignerCustomWidgetInterface {
+// Puts the mxquery control into Designer's widget box as the widget class ombrix::mxquery,
+// named and described from the library's type library. The widget creates the control
+// through the registry exactly as a program built from the form does.
+class MxQueryDesignerPlugin : public QObject, public component::ControlWidgetEntry {
     Q_OBJECT
     Q_PLUGIN_METADATA(IID "org.qt-project.Qt.QDesignerCustomWidgetInterface")
     Q_INTERFACES(QDesignerCustomWidgetInterface)
 
   public:
     explicit MxQueryDesignerPlugin(QObject* parent = nullptr);
-
-    QString name() const override;
-    QString group() const override;
-    QString toolTip() const override;
-    QString whatsThis() const override;
-    QString includeFile() const override;
-    QIcon icon() const override;
-    bool isContainer() const override;
-    QWidget* createWidget(QWidget* parent) override;
-    bool isInitialized() const override;
-    void initialize(QDesignerFormEditorInterface* core) override;
-    QString domXml() const override;
-
-  private:
-    bool initialized_ = false;
 };
 
 }  // namespace ombrix

@@ -1,6 +1,8 @@
 #include "control/about/about_box.h"
 
+#include <QApplication>
 #include <QPointer>
+#include <QThread>
 
 #include "component/qt/forms.h"
 #include "control/about/about_form.h"
@@ -45,8 +47,14 @@ AboutBox& sharedAboutBox() {
 
 }  // namespace
 
-void displayAboutBox() {
+std::optional<AboutRefusal> displayAboutBox() {
+    const auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
+    if (app == nullptr)
+        return AboutRefusal::noGuiApplication;
+    if (QThread::currentThread() != app->thread())
+        return AboutRefusal::notGuiThread;
     sharedAboutBox().display();
+    return std::nullopt;
 }
 
 }  // namespace ombrix

@@ -2,6 +2,7 @@
 // programmatic identifier, called late-bound by dispatch identifier.
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <variant>
 #include <vector>
 
@@ -117,6 +118,15 @@ TEST_F(MxQueryThroughRegistry, VersionIsMajorMinorRevision) {
     EXPECT_EQ(call(dispid::kGetVersion), Variant(u"1.1.11"));
 }
 
+// This host is a console program: no QApplication, so no window can exist.
+TEST_F(MxQueryThroughRegistry, AboutBoxInAConsoleHostRaisesAnErrorInsteadOfAborting) {
+    const ErrorInfo error = failure(dispid::kDisplayAboutBox);
+    EXPECT_EQ(error.number, 20002);
+    EXPECT_EQ(error.source, u"DisplayAboutBox");
+    EXPECT_NE(error.description.find(u"GUI application"), std::u16string::npos);
+    EXPECT_EQ(call(dispid::kGetVersion), Variant(u"1.1.11"));
+}
+
 TEST_F(MxQueryThroughRegistry, EntriesBeforeTheFirstQueryRaiseError9) {
     std::int16_t idx = 0;
     EXPECT_EQ(failure(dispid::kGetMxEntry, {Variant::byRef(&idx)}).number, 9);
@@ -213,6 +223,42 @@ TEST_F(MxQueryThroughRegistry, AFailedQueryListsNothingOfThisReplyOrTheOneBefore
     EXPECT_EQ(call(dispid::kGetBestMx), Variant(u""));
     EXPECT_EQ(entry(std::int16_t{0}), Variant(u""));
     EXPECT_EQ(pref(std::int16_t{0}), Variant(std::int16_t{0}));
+}
+
+// What the count and error 20000 leave open: a missing name against a name without MX, a
+// server failure against a lost reply, and whether asking again may help.
+TEST_F(MxQueryThroughRegistry, OutcomeTellsApartWhatTheCountCannot) {
+    const auto outcome = [this] {
+        return std::tuple(call(dispid::kGetOutcome), call(dispid::kGetResponseCode),
+                          call(dispid::kIsTemporary));
+    };
+    const Variant none(std::int16_t{-1}), no(std::int16_t{0}), yes(std::int16_t{1});
+    EXPECT_EQ(outcome(), std::tuple(Variant(u""), none, no));
+
+    ScriptedDnsServer found(exchangers({{10, "a.mx.example"}}));
+    EXPECT_EQ(query(found), Variant(u"1"));
+    EXPECT_EQ(outcome(), std::tuple(Variant(u"exchangers"), Variant(std::int16_t{0}), no));
+
+    ScriptedDnsServer missing(responseCode(3));
+    EXPECT_EQ(query(missing), Variant(u"0"));
+    EXPECT_EQ(outcome(), std::tuple(Variant(u"no-such-name"), Variant(std::int16_t{3}), no));
+
+    ScriptedDnsServer withoutMx(responseCode(0));
+    EXPECT_EQ(query(withoutMx), Variant(u"0"));
+    EXPECT_EQ(outcome(), std::tuple(Variant(u"no-mx"), Variant(std::int16_t{0}), no));
+
+    ScriptedDnsServer failing(responseCode(2));
+    call(dispid::kSetDns, {toU16(failing.setting())});
+    EXPECT_EQ(failure(dispid::kMxQuery, {u"mx.example"}).number, 20000);
+    EXPECT_EQ(outcome(), std::tuple(Variant(u"server-failure"), Variant(std::int16_t{2}), yes));
+
+    call(dispid::kSetDns, {toU16("127.0.0.1:" + std::to_string(testing::closedUdpPort()))});
+    EXPECT_EQ(failure(dispid::kMxQuery, {u"mx.example"}).number, 20000);
+    EXPECT_EQ(outcome(), std::tuple(Variant(u"no-reply"), none, yes));
+
+    // A query refused without asking leaves no outcome, as before the first.
+    EXPECT_EQ(call(dispid::kMxQuery, {u""}), Variant(u"0"));
+    EXPECT_EQ(outcome(), std::tuple(Variant(u""), none, no));
 }
 
 TEST_F(MxQueryThroughRegistry, RefusedQueryEndsTheWaitWithError20000) {

@@ -2,6 +2,9 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <set>
+
 #include "component/exports.h"
 #include "testing/temporary_registry.h"
 
@@ -42,12 +45,16 @@ TEST(OmbrixTypeLibrary, DescribesTheControlItsInterfaceAndRecords) {
     std::vector<std::pair<std::string, component::DispId>> members;
     for (const auto& member : dispatch->members)
         members.emplace_back(member.name, member.id);
-    // Hosts bind to this order and these identifiers.
+    // Hosts bind to this order and these identifiers; later members only follow them.
     const std::vector<std::pair<std::string, component::DispId>> expected = {
         {"DNS", 0x40030005},        {"DisplayAboutBox", 0x60030009}, {"SetDNS", 0x60030004},
         {"GetVersion", 0x6003000A}, {"mxquery", 0x60030005},         {"GetBestMX", 0x60030006},
         {"GetMXEntry", 0x60030007}, {"GetMXEntryPref", 0x60030008}};
-    EXPECT_EQ(members, expected);
+    ASSERT_GE(members.size(), expected.size());
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), members.begin()));
+    std::set<component::DispId> ids;
+    for (const auto& member : members)
+        EXPECT_TRUE(ids.insert(member.second).second) << member.first << " reuses an identifier";
 
     ASSERT_EQ(library->records.size(), 2u);
     const auto& info = library->records.at(1);
