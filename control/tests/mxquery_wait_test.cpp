@@ -15,7 +15,7 @@
 #include "component/exports.h"
 #include "component/qt/control_host.h"
 #include "control/mxquery_type_library.h"
-#include "control/tests/held_reply.h"
+#include "testing/held_reply.h"
 #include "testing/temporary_registry.h"
 #include "testing/reply_builder.h"
 

@@ -16,7 +16,7 @@
 #include <optional>
 #include <vector>
 
-#include "control/tests/held_reply.h"
+#include "testing/held_reply.h"
 #include "sample/main_window.h"
 #include "sample/tests/fake_input.h"
 #include "sample/tests/mx_replies.h"
