@@ -7,10 +7,10 @@
 
 #include "component/create.h"
 #include "component/dispatch.h"
-#include "lookup/tests/reply_builder.h"
-#include "lookup/tests/scripted_dns_server.h"
 #include "control/mxquery_type_library.h"
 #include "control/tests/temporary_registration.h"
+#include "lookup/tests/reply_builder.h"
+#include "lookup/tests/scripted_dns_server.h"
 
 namespace ombrix {
 namespace {
@@ -183,7 +183,9 @@ TEST_F(MxQueryThroughRegistry, ServerFailureArrivesWithNumberSourceAndDescriptio
 TEST_F(MxQueryThroughRegistry, RefusedQueryEndsTheWaitWithError20000) {
     call(dispid::kSetDns, {toU16("127.0.0.1:" + std::to_string(lookup::testing::closedUdpPort()))});
     EXPECT_EQ(failure(dispid::kMxQuery, {u"mx.example"}),
-              (ErrorInfo{20000, u"MXQuery", u"Problem receiving MX query"}));
+              (ErrorInfo{20000, u"MXQuery",
+                         u"Problem receiving MX query: the server refused the query (port "
+                         u"unreachable)"}));
 }
 
 TEST_F(MxQueryThroughRegistry, InvalidDomainRaisesError5AndResetsTheResult) {

@@ -28,9 +28,6 @@ bool isAscii(std::string_view text) {
 
 // The ASCII form of a name with characters beyond ASCII: IDNA2008 with the UTS #46 mapping.
 Expected<std::string> toAsciiName(std::string_view domain) {
-    if (domain.find('\0') != std::string_view::npos) {
-        return invalidDomain("it contains a NUL character");
-    }
     const std::string terminated(domain);
     char* converted = nullptr;
     const int status =
@@ -85,6 +82,10 @@ Expected<WireName> toWire(std::string_view name) {
 Expected<WireName> encodeDomain(std::string_view domain) {
     if (domain.empty()) {
         return invalidDomain("it is empty");
+    }
+    // A NUL would end the name early for some readers and ride inside a label for others.
+    if (domain.find('\0') != std::string_view::npos) {
+        return invalidDomain("it contains a NUL character");
     }
     if (isAscii(domain)) {
         return toWire(domain);

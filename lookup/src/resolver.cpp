@@ -21,20 +21,21 @@ Expected<std::string> MxResolver::query(std::string_view domain) {
         return qname.error();
     }
     store_.setDomain(std::string(domain));
-    auto server = resolveServer(server_);
+    const QueryBudget budget(timing_);
+    auto server = resolveServer(server_, budget.deadline());
     if (!server) {
-        return server.error();
+        return queryError(server.error().description);
     }
     auto id = randomQueryId();
     if (!id) {
         return id.error();
     }
     PendingQuery pending{id.value(), qname.value(), buildMxQuery(id.value(), qname.value())};
-    auto reply = exchangeQuery(server.value(), pending, timing_);
-    if (!reply) {
-        return reply.error();
+    auto exchanged = exchangeQuery(server.value(), pending, budget);
+    if (!exchanged.reply) {
+        return queryError(exchanged.reply.error().description);
     }
-    const MxResult result = readMxReply(reply.value(), pending.qname);
+    const MxResult result = readMxReply(exchanged.reply.value(), pending.qname);
     if (result.fault) {
         const NumberedError error = numberedError(*result.fault);
         return Error{error.number, error.source, error.description};

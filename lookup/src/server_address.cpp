@@ -1,12 +1,16 @@
 #include "ombrix/lookup/server_address.h"
 
+#include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cstring>
 #include <memory>
+
+#include "host_resolution.h"
 
 namespace ombrix::lookup {
 namespace {
@@ -73,6 +77,67 @@ std::string quoted(std::string_view setting) {
     return text;
 }
 
+Fault badServer(std::string description) {
+    return Fault{Fault::Kind::badServer, std::move(description)};
+}
+
+// What a server's host may be made of: an IPv6 address (with a zone), a dotted quad, or a
+// host name. Blanks and the like are refused before the system resolver could read past them.
+bool isHostText(std::string_view host) {
+    return std::all_of(host.begin(), host.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '.' || c == '_' ||
+               c == ':' || c == '%';
+    });
+}
+
+// Only a dotted quad of four decimal parts is an IPv4 address; inet_pton, unlike inet_aton,
+// takes nothing else.
+std::optional<SocketAddress> ipv4Address(const std::string& host) {
+    SocketAddress found;
+    auto& in = reinterpret_cast<sockaddr_in&>(found.address);
+    if (::inet_pton(AF_INET, host.c_str(), &in.sin_addr) != 1) {
+        return std::nullopt;
+    }
+    in.sin_family = AF_INET;
+    found.length = sizeof in;
+    return found;
+}
+
+// An IPv6 address, with its zone when it has one ("fe80::1%eth0"); never a name lookup.
+Expected<SocketAddress, std::string> ipv6Address(const std::string& host) {
+    addrinfo hints{};
+    hints.ai_family = AF_INET6;
+    hints.ai_socktype = SOCK_DGRAM;
+    hints.ai_flags = AI_NUMERICHOST;
+    addrinfo* found = nullptr;
+    if (const int status = getaddrinfo(host.c_str(), nullptr, &hints, &found); status != 0) {
+        return Unexpected(std::string(gai_strerror(status)));
+    }
+    const std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> owner(found, &freeaddrinfo);
+    SocketAddress address;
+    address.length = std::min<socklen_t>(found->ai_addrlen, sizeof address.address);
+    std::memcpy(&address.address, found->ai_addr, address.length);
+    return address;
+}
+
+// The system resolver reads "42", "127.1" or "0x7f.1" as addresses the legacy way; with the
+// root's dot they are names, as the setting meant.
+std::string nameForResolver(const std::string& host) {
+    in_addr ignored{};
+    return ::inet_aton(host.c_str(), &ignored) != 0 ? host + "." : host;
+}
+
+Expected<SocketAddress, std::string> addressOf(const std::string& host,
+                                               Clock::time_point deadline) {
+    if (host.find(':') != std::string::npos) {
+        return ipv6Address(host);
+    }
+    if (auto address = ipv4Address(host)) {
+        return *address;
+    }
+    return resolveHostWithin(nameForResolver(host), deadline);
+}
+
 }  // namespace
 
 std::optional<ServerEndpoint> parseServerText(std::string_view text) {
@@ -94,25 +159,33 @@ const sockaddr* ServerAddress::sockaddrPtr() const {
     return reinterpret_cast<const sockaddr*>(&address);
 }
 
-Expected<ServerAddress> resolveServer(std::string_view setting) {
+std::string ServerAddress::endpointText() const {
+    char text[INET6_ADDRSTRLEN] = {};
+    if (family() == AF_INET6) {
+        const auto& in6 = reinterpret_cast<const sockaddr_in6&>(address);
+        ::inet_ntop(AF_INET6, &in6.sin6_addr, text, sizeof text);
+        return "[" + std::string(text) + "]:" + std::to_string(ntohs(in6.sin6_port));
+    }
+    const auto& in = reinterpret_cast<const sockaddr_in&>(address);
+    ::inet_ntop(AF_INET, &in.sin_addr, text, sizeof text);
+    return std::string(text) + ":" + std::to_string(ntohs(in.sin_port));
+}
+
+Expected<ServerAddress, Fault> resolveServer(std::string_view setting, Clock::time_point deadline) {
     auto endpoint = parseServerText(setting);
-    if (!endpoint) {
-        return queryError("Invalid DNS server " + quoted(setting) +
-                          ": expected an address or a host name, optionally with a port");
+    if (!endpoint || !isHostText(endpoint->host)) {
+        return Unexpected(badServer("Invalid DNS server " + quoted(setting) +
+                                    ": expected an address or a host name, optionally with a "
+                                    "port"));
     }
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_DGRAM;
-    addrinfo* found = nullptr;
-    int status = getaddrinfo(endpoint->host.c_str(), nullptr, &hints, &found);
-    if (status != 0 || found == nullptr) {
-        return queryError("Cannot resolve DNS server " + quoted(setting) + ": " +
-                          (status != 0 ? gai_strerror(status) : "no address"));
+    auto found = addressOf(endpoint->host, deadline);
+    if (!found) {
+        return Unexpected(
+            badServer("Cannot resolve DNS server " + quoted(setting) + ": " + found.error()));
     }
-    std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> owner(found, &freeaddrinfo);
     ServerAddress server;
-    server.length = std::min<socklen_t>(found->ai_addrlen, sizeof server.address);
-    std::memcpy(&server.address, found->ai_addr, server.length);
+    server.address = found->address;
+    server.length = found->length;
     server.setting = std::string(setting);
     setPort(server.address, endpoint->port);
     return server;

@@ -1,22 +1,18 @@
-#include "ombrix/lookup/socket_io.h"
+#include "socket_io.h"
 
 #include <poll.h>
 #include <sys/socket.h>
 
 #include <cerrno>
-#include <system_error>
+
+#include "exchange_errors.h"
 
 namespace ombrix::lookup {
 
-Error socketError(const ServerAddress& server, int systemError) {
-    return queryError("Cannot open a socket to DNS server \"" + server.setting +
-                      "\": " + std::generic_category().message(systemError));
-}
-
-Expected<SocketHandle> openSocket(const ServerAddress& server, int type) {
+Expected<SocketHandle, Fault> openSocket(const ServerAddress& server, int type) {
     SocketHandle socket(::socket(server.family(), type | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
     if (!socket.valid()) {
-        return socketError(server, errno);
+        return Unexpected(socketFault(server, errno));
     }
     return socket;
 }

@@ -1,41 +1,62 @@
-#include "ombrix/lookup/tcp_exchange.h"
+#include "tcp_exchange.h"
 
 #include <poll.h>
 #include <sys/socket.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <optional>
 #include <span>
+#include <string>
+#include <system_error>
 
-#include "ombrix/lookup/exchange_errors.h"
-#include "ombrix/lookup/socket_io.h"
+#include "socket_io.h"
 
 namespace ombrix::lookup {
 namespace {
 
-enum class IoResult { Done, TimedOut, Failed };
+using TryResult = Expected<WireAnswer, Miss>;
 
-// Connects within the deadline; an error only when the server cannot be reached at all.
-Expected<IoResult> connectTo(int fd, const ServerAddress& server, Clock::time_point deadline) {
+Miss missed(const std::string& what) {
+    return Miss{receivingFault("over TCP, " + what)};
+}
+
+Miss timedOut(const char* waitingFor) {
+    return missed(std::string("timed out waiting for ") + waitingFor);
+}
+
+// A failed call on the connection, in words; ECONNREFUSED and the like end the tries.
+Miss connectionFailed(int systemError) {
+    switch (systemError) {
+        case ECONNREFUSED:
+            return Miss{receivingFault("over TCP, the server refused the connection"), true};
+        case ECONNRESET:
+        case EPIPE:
+            return missed("the server reset the connection");
+        default:
+            return Miss{receivingFault("over TCP, " + std::generic_category().message(systemError)),
+                        true};
+    }
+}
+
+std::optional<Miss> connectTo(int fd, const ServerAddress& server, Clock::time_point deadline) {
     if (::connect(fd, server.sockaddrPtr(), server.length) == 0) {
-        return IoResult::Done;
+        return std::nullopt;
     }
     if (errno != EINPROGRESS && errno != EINTR) {
-        return sendingError();
+        return connectionFailed(errno);
     }
     if (waitUntil(fd, POLLOUT, deadline) != WaitResult::Ready) {
-        return IoResult::TimedOut;
+        return timedOut("the connection");
     }
     int failure = 0;
     socklen_t size = sizeof failure;
-    if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &failure, &size) != 0 || failure != 0) {
-        return sendingError();
+    if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &failure, &size) != 0) {
+        return connectionFailed(errno);
     }
-    return IoResult::Done;
+    return failure == 0 ? std::nullopt : std::optional<Miss>(connectionFailed(failure));
 }
 
-IoResult writeAll(int fd, std::span<const std::uint8_t> bytes, Clock::time_point deadline) {
+std::optional<Miss> writeAll(int fd, std::span<const std::uint8_t> bytes,
+                             Clock::time_point deadline) {
     while (!bytes.empty()) {
         // MSG_NOSIGNAL: a peer that closed early must not kill the host with SIGPIPE.
         ssize_t written = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
@@ -43,29 +64,52 @@ IoResult writeAll(int fd, std::span<const std::uint8_t> bytes, Clock::time_point
             bytes = bytes.subspan(static_cast<std::size_t>(written));
         } else if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
             if (waitUntil(fd, POLLOUT, deadline) != WaitResult::Ready) {
-                return IoResult::TimedOut;
+                return timedOut("the query to go out");
             }
         } else if (!(written < 0 && errno == EINTR)) {
-            return IoResult::Failed;
+            return connectionFailed(written < 0 ? errno : EPIPE);
         }
     }
-    return IoResult::Done;
+    return std::nullopt;
 }
 
-IoResult readExactly(int fd, std::span<std::uint8_t> bytes, Clock::time_point deadline) {
-    while (!bytes.empty()) {
-        ssize_t got = ::recv(fd, bytes.data(), bytes.size(), 0);
+// How far a read got: all it asked for, or how many bytes came before the stream ended.
+struct ReadEnd {
+    std::optional<Miss> miss;
+    std::size_t got = 0;
+    bool closed = false;
+};
+
+ReadEnd readExactly(int fd, std::span<std::uint8_t> bytes, Clock::time_point deadline) {
+    ReadEnd end;
+    while (end.got < bytes.size()) {
+        const auto rest = bytes.subspan(end.got);
+        ssize_t got = ::recv(fd, rest.data(), rest.size(), 0);
         if (got > 0) {
-            bytes = bytes.subspan(static_cast<std::size_t>(got));
-        } else if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            end.got += static_cast<std::size_t>(got);
+        } else if (got == 0) {
+            end.closed = true;
+            return end;
+        } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
             if (waitUntil(fd, POLLIN, deadline) != WaitResult::Ready) {
-                return IoResult::TimedOut;
+                end.miss = timedOut("the reply");
+                return end;
             }
-        } else if (!(got < 0 && errno == EINTR)) {
-            return IoResult::Failed;
+        } else if (errno != EINTR) {
+            end.miss = connectionFailed(errno);
+            return end;
         }
     }
-    return IoResult::Done;
+    return end;
+}
+
+// The stream ended after `got` of the `announced` bytes of a message or its length.
+Miss closedEarly(std::size_t got, std::size_t announced, const char* part) {
+    if (got == 0 && announced == 2) {
+        return missed("the server closed the connection without replying");
+    }
+    return missed("the server closed the connection after " + std::to_string(got) + " of the " +
+                  std::to_string(announced) + " bytes of " + part);
 }
 
 std::vector<std::uint8_t> framed(const std::vector<std::uint8_t>& message) {
@@ -77,69 +121,61 @@ std::vector<std::uint8_t> framed(const std::vector<std::uint8_t>& message) {
     return frame;
 }
 
-// Reads framed messages until one answers the query; nothing when the stream ends, fails or
-// the deadline passes first.
-std::optional<std::vector<std::uint8_t>> awaitReply(int fd, const PendingQuery& query,
-                                                    Clock::time_point deadline) {
-    for (;;) {
-        std::uint8_t prefix[2] = {};
-        if (readExactly(fd, prefix, deadline) != IoResult::Done) {
-            return std::nullopt;
-        }
-        std::vector<std::uint8_t> message(static_cast<std::size_t>(prefix[0]) << 8 | prefix[1]);
-        if (readExactly(fd, message, deadline) != IoResult::Done) {
-            return std::nullopt;
-        }
-        if (query.isAnsweredBy(message)) {
-            return message;
-        }
+// One framed message, or why none came.
+Expected<std::vector<std::uint8_t>, Miss> readMessage(int fd, Clock::time_point deadline) {
+    std::uint8_t prefix[2] = {};
+    auto end = readExactly(fd, prefix, deadline);
+    if (end.miss || end.closed) {
+        return Unexpected(end.miss ? std::move(*end.miss)
+                                   : closedEarly(end.got, sizeof prefix, "a length prefix"));
     }
+    std::vector<std::uint8_t> message(static_cast<std::size_t>(prefix[0]) << 8 | prefix[1]);
+    end = readExactly(fd, message, deadline);
+    if (end.miss || end.closed) {
+        return Unexpected(end.miss ? std::move(*end.miss)
+                                   : closedEarly(end.got, message.size(), "the message"));
+    }
+    return message;
 }
 
-// One connection: the reply, nothing when this try went unanswered, or an error that makes
-// further tries pointless.
-Expected<std::optional<std::vector<std::uint8_t>>> tryOnce(const ServerAddress& server,
-                                                           const PendingQuery& query,
-                                                           Clock::time_point deadline) {
-    using Outcome = std::optional<std::vector<std::uint8_t>>;
+TryResult tryOnce(const ServerAddress& server, const PendingQuery& query,
+                  Clock::time_point deadline, std::size_t& dropped) {
+    const auto startedAt = Clock::now();
     auto socket = openSocket(server, SOCK_STREAM);
     if (!socket) {
-        return socket.error();
+        return Unexpected(Miss{std::move(socket.error()), true});
     }
-    int fd = socket.value().fd();
-    auto connected = connectTo(fd, server, deadline);
-    if (!connected) {
-        return connected.error();
+    const int fd = socket->fd();
+    if (auto miss = connectTo(fd, server, deadline)) {
+        return Unexpected(std::move(*miss));
     }
-    if (connected.value() != IoResult::Done) {
-        return Outcome();
+    if (auto miss = writeAll(fd, framed(query.message), deadline)) {
+        return Unexpected(std::move(*miss));
     }
-    switch (writeAll(fd, framed(query.message), deadline)) {
-        case IoResult::Failed:
-            return sendingError();
-        case IoResult::TimedOut:
-            return Outcome();
-        case IoResult::Done:
-            break;
+    for (;;) {
+        auto message = readMessage(fd, deadline);
+        if (!message) {
+            return Unexpected(std::move(message.error()));
+        }
+        if (query.isAnsweredBy(*message)) {
+            return WireAnswer{
+                std::move(*message),
+                std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - startedAt)};
+        }
+        ++dropped;
     }
-    return awaitReply(fd, query, deadline);
 }
 
 }  // namespace
 
-Expected<std::vector<std::uint8_t>> exchangeOverTcp(const ServerAddress& server,
-                                                    const PendingQuery& query,
-                                                    const QueryTiming& timing) {
-    for (int attempt = 0; attempt < std::max(timing.tries, 1); ++attempt) {
-        auto reply = tryOnce(server, query, Clock::now() + timing.perTry);
-        if (!reply) {
-            return reply.error();
-        }
-        if (reply.value()) {
-            return std::move(*reply.value());
-        }
-    }
-    return receivingError();
+Leg exchangeOverTcp(const ServerAddress& server, const PendingQuery& query,
+                    const QueryBudget& budget) {
+    std::size_t dropped = 0;
+    Leg leg = retryWithin(budget, "TCP", [&](Clock::time_point deadline) {
+        return tryOnce(server, query, deadline, dropped);
+    });
+    leg.dropped = dropped;
+    return leg;
 }
 
 }  // namespace ombrix::lookup

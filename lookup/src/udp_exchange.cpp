@@ -1,37 +1,65 @@
-#include "ombrix/lookup/udp_exchange.h"
+#include "udp_exchange.h"
 
 #include <poll.h>
 #include <sys/socket.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <optional>
+#include <system_error>
 
-#include "ombrix/lookup/exchange_errors.h"
-#include "ombrix/lookup/socket_io.h"
+#include "ombrix/lookup/byte_reader.h"
+#include "socket_io.h"
 
 namespace ombrix::lookup {
 namespace {
 
-Expected<SocketHandle> openConnectedSocket(const ServerAddress& server) {
+constexpr std::uint16_t kResponseBit = 0x8000;
+constexpr std::uint16_t kOpcodeBits = 0x7800;
+constexpr std::uint16_t kTruncatedBit = 0x0200;
+
+using TryResult = Expected<WireAnswer, Miss>;
+
+Miss refused() {
+    return Miss{receivingFault("the server refused the query (port unreachable)"), true};
+}
+
+Miss systemMiss(Fault (*fault)(std::string_view), int systemError) {
+    return Miss{fault(std::generic_category().message(systemError)), true};
+}
+
+// A truncated response to our ID that leaves the question out, as some servers send: it
+// only says "ask over TCP", where the answer is checked in full.
+bool isTruncationNotice(std::span<const std::uint8_t> message, std::uint16_t id) {
+    ByteReader header(message);
+    const auto messageId = header.u16();
+    const auto flags = header.u16();
+    const auto questions = header.u16();
+    return messageId == id && flags && (*flags & kResponseBit) != 0 &&
+           (*flags & kOpcodeBits) == 0 && (*flags & kTruncatedBit) != 0 && questions == 0;
+}
+
+Expected<SocketHandle, Fault> openConnectedSocket(const ServerAddress& server) {
     auto socket = openSocket(server, SOCK_DGRAM);
-    if (socket && ::connect(socket.value().fd(), server.sockaddrPtr(), server.length) != 0) {
-        return socketError(server, errno);
+    if (socket && ::connect(socket->fd(), server.sockaddrPtr(), server.length) != 0) {
+        return Unexpected(socketFault(server, errno));
     }
     return socket;
 }
 
-Status sendQuery(int fd, const std::vector<std::uint8_t>& message) {
+std::optional<Miss> sendQuery(int fd, const std::vector<std::uint8_t>& message) {
     ssize_t sent = ::send(fd, message.data(), message.size(), 0);
     if (sent == static_cast<ssize_t>(message.size())) {
-        return ok();
+        return std::nullopt;
     }
     // A refusal left pending by an earlier try surfaces here instead of on the receive.
-    return sent < 0 && errno == ECONNREFUSED ? receivingError() : sendingError();
+    if (sent < 0 && errno == ECONNREFUSED) {
+        return refused();
+    }
+    return systemMiss(sendingFault, sent < 0 ? errno : EMSGSIZE);
 }
 
-// One datagram, or nothing when none is waiting; an error when the socket reports one.
-Expected<std::optional<UdpReply>> receiveDatagram(int fd) {
+// One datagram, or nothing when none is waiting.
+Expected<std::optional<WireAnswer>, Miss> receiveDatagram(int fd) {
     std::vector<std::uint8_t> buffer(kMaxUdpReply + 1);
     ssize_t length;
     do {
@@ -40,59 +68,69 @@ Expected<std::optional<UdpReply>> receiveDatagram(int fd) {
     } while (length < 0 && errno == EINTR);
     if (length < 0) {
         if (errno == EAGAIN || errno == EWOULDBLOCK) {
-            return std::optional<UdpReply>();
+            return std::optional<WireAnswer>();
         }
-        return receivingError();
+        return Unexpected(errno == ECONNREFUSED ? refused() : systemMiss(receivingFault, errno));
     }
-    auto received = static_cast<std::size_t>(length);
+    const auto received = static_cast<std::size_t>(length);
     buffer.resize(std::min(received, kMaxUdpReply));
-    return std::optional<UdpReply>(UdpReply{std::move(buffer), received > kMaxUdpReply});
+    WireAnswer answer;
+    answer.message = std::move(buffer);
+    answer.oversized = received > kMaxUdpReply;
+    return std::optional<WireAnswer>(std::move(answer));
 }
 
-// The reply that answers the query, nothing when the deadline passes first.
-Expected<std::optional<UdpReply>> awaitReply(int fd, const PendingQuery& query,
-                                             Clock::time_point deadline) {
+// Waits for the datagram that answers the query, counting those dropped on the way.
+TryResult awaitReply(int fd, const PendingQuery& query, Clock::time_point deadline,
+                     std::size_t& dropped) {
     for (;;) {
         switch (waitUntil(fd, POLLIN, deadline)) {
             case WaitResult::TimedOut:
-                return std::optional<UdpReply>();
+                return Unexpected(Miss{receivingFault("no reply")});
             case WaitResult::Failed:
-                return receivingError();
+                return Unexpected(systemMiss(receivingFault, errno));
             case WaitResult::Ready:
                 break;
         }
         auto datagram = receiveDatagram(fd);
         if (!datagram) {
-            return datagram.error();
+            return Unexpected(std::move(datagram.error()));
         }
-        if (datagram.value() && query.isAnsweredBy(datagram.value()->message)) {
-            return datagram;
+        if (!*datagram) {
+            continue;
         }
+        const auto& message = (*datagram)->message;
+        if (query.isAnsweredBy(message) || isTruncationNotice(message, query.id)) {
+            return std::move(**datagram);
+        }
+        ++dropped;
     }
 }
 
 }  // namespace
 
-Expected<UdpReply> exchangeOverUdp(const ServerAddress& server, const PendingQuery& query,
-                                   const QueryTiming& timing) {
+Leg exchangeOverUdp(const ServerAddress& server, const PendingQuery& query,
+                    const QueryBudget& budget) {
     auto socket = openConnectedSocket(server);
     if (!socket) {
-        return socket.error();
+        return Leg{Unexpected(std::move(socket.error()))};
     }
-    int fd = socket.value().fd();
-    for (int attempt = 0; attempt < std::max(timing.tries, 1); ++attempt) {
-        if (auto sent = sendQuery(fd, query.message); !sent) {
-            return sent.error();
+    const int fd = socket->fd();
+    std::size_t dropped = 0;
+    Leg leg = retryWithin(budget, "UDP", [&](Clock::time_point deadline) -> TryResult {
+        const auto sentAt = Clock::now();
+        if (auto miss = sendQuery(fd, query.message)) {
+            return Unexpected(std::move(*miss));
         }
-        auto reply = awaitReply(fd, query, Clock::now() + timing.perTry);
-        if (!reply) {
-            return reply.error();
+        auto reply = awaitReply(fd, query, deadline, dropped);
+        if (reply) {
+            reply->roundTrip =
+                std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - sentAt);
         }
-        if (reply.value()) {
-            return std::move(*reply.value());
-        }
-    }
-    return receivingError();
+        return reply;
+    });
+    leg.dropped = dropped;
+    return leg;
 }
 
 }  // namespace ombrix::lookup

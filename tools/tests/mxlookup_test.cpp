@@ -166,10 +166,12 @@ TEST(MxLookupProgram, ExitStatusAndStreams) {
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out.rfind("Number of results : 3\nBest MX : a.example.com\n", 0), 0u);
 
-    run =
-        runProgram({"@127.0.0.1:" + std::to_string(lookup::testing::closedUdpPort()), "example.com"});
+    run = runProgram(
+        {"@127.0.0.1:" + std::to_string(lookup::testing::closedUdpPort()), "example.com"});
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "Error 20000 (MXQuery): Problem receiving MX query\n");
+    EXPECT_EQ(run.err,
+              "Error 20000 (MXQuery): Problem receiving MX query: the server refused the query "
+              "(port unreachable)\n");
 
     run = runProgram({});
     EXPECT_EQ(run.status, 2);

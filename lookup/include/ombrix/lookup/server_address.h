@@ -7,7 +7,9 @@
 #include <string>
 #include <string_view>
 
-#include "ombrix/lookup/error.h"
+#include "ombrix/lookup/expected.h"
+#include "ombrix/lookup/mx_result.h"
+#include "ombrix/lookup/query_timing.h"
 
 namespace ombrix::lookup {
 
@@ -34,10 +36,14 @@ struct ServerAddress {
 
     const sockaddr* sockaddrPtr() const;
     int family() const { return address.ss_family; }
+    // "192.0.2.1:53" or "[2001:db8::1]:53".
+    std::string endpointText() const;
 };
 
-// Parses the setting and looks host names up (first address). A setting that cannot be
-// parsed or resolved is error 20000 naming the server.
-Expected<ServerAddress> resolveServer(std::string_view setting);
+// Parses the setting and looks host names up (first address) before the deadline. An address
+// is a dotted quad of four decimal parts or an IPv6 address; anything else, "42" or "127.1"
+// too, is a host name. A setting that cannot be parsed or resolved in time is a fault naming
+// the server.
+Expected<ServerAddress, Fault> resolveServer(std::string_view setting, Clock::time_point deadline);
 
 }  // namespace ombrix::lookup

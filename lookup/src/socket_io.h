@@ -1,21 +1,16 @@
 #pragma once
 
-#include <chrono>
-
-#include "ombrix/lookup/error.h"
+#include "ombrix/lookup/expected.h"
+#include "ombrix/lookup/mx_result.h"
+#include "ombrix/lookup/query_timing.h"
 #include "ombrix/lookup/server_address.h"
 #include "ombrix/lookup/socket_handle.h"
 
 namespace ombrix::lookup {
 
-using Clock = std::chrono::steady_clock;
-
 // A non-blocking socket of the given type (SOCK_DGRAM, SOCK_STREAM) for the server's address
-// family; error 20000 naming the server when the system refuses one.
-Expected<SocketHandle> openSocket(const ServerAddress& server, int type);
-
-// The error for a socket that cannot be opened or connected, with the system's reason.
-Error socketError(const ServerAddress& server, int systemError);
+// family; a fault naming the server when the system refuses one.
+Expected<SocketHandle, Fault> openSocket(const ServerAddress& server, int type);
 
 enum class WaitResult { Ready, TimedOut, Failed };
 
