@@ -1,9 +1,6 @@
 // mxlookup with a list of 20,000 domains against the authoritative server: one JSON line per
 // domain, each holding what the zone says for its case.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <array>
 #include <fstream>
@@ -13,6 +10,7 @@
 #include <sstream>
 
 #include "tests/realserver/server_under_test.h"
+#include "tools/tests/spawn_program.h"
 
 namespace ombrix::realserver {
 namespace {
@@ -77,29 +75,6 @@ void expectLine(const Json& line, const std::string& kase) {
     EXPECT_EQ(got, std::multiset(expected.begin(), expected.end())) << domain;
 }
 
-int runMxLookup(std::vector<std::string> args, const std::string& outPath,
-                const std::string& errPath) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    std::string program = MXLOOKUP_PATH;
-    std::vector<char*> argv{program.data()};
-    for (auto& arg : args) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    int status = -1;
-    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) == 0) {
-        ::waitpid(pid, &status, 0);
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 TEST(BulkZone, EveryDomainOfAListGetsOneLineThatMatchesTheZone) {
     const auto server = serverUnderTest();
     const std::string list = ::testing::TempDir() + "bulk_zone_list.txt";
@@ -116,7 +91,9 @@ TEST(BulkZone, EveryDomainOfAListGetsOneLineThatMatchesTheZone) {
             file << domain << '\n';
         }
     }
-    const int status = runMxLookup({"--json", "-q", "@" + server.address(), "-f", list}, out, err);
+    const int status = tools::testing::spawnProgram(
+        MXLOOKUP_PATH, {"--json", "-q", "@" + server.address(), "-f", list},
+        {"/dev/null", out, err});
     std::ifstream errors(err);
     std::stringstream errorText;
     errorText << errors.rdbuf();

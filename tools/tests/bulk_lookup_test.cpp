@@ -113,6 +113,15 @@ BulkSettings quick(std::chrono::milliseconds timeout, int tries) {
     return settings;
 }
 
+// mx0.example, mx1.example, ...
+std::vector<std::string> numberedDomains(int count) {
+    std::vector<std::string> domains;
+    for (int i = 0; i < count; ++i) {
+        domains.push_back("mx" + std::to_string(i) + ".example");
+    }
+    return domains;
+}
+
 lookup::ServerAddress addressOf(const ScriptedDnsServer& server) {
     return lookup::resolveServer(server.setting(), lookup::Clock::now() + 1s).value();
 }
@@ -193,10 +202,7 @@ class HostileServer {
 TEST(BulkLookup, AHostileServerLosesNoDomainAndFoolsNone) {
     HostileServer hostile;
     ScriptedDnsServer server([&](const Bytes& message, Responder& out) { hostile(message, out); });
-    std::vector<std::string> domains;
-    for (int i = 0; i < 300; ++i) {
-        domains.push_back("mx" + std::to_string(i) + ".example");
-    }
+    const auto domains = numberedDomains(300);
     CollectingIo io(domains);
     BulkLookup lookup(addressOf(server), quick(300ms, 4));
     ASSERT_TRUE(lookup.run(io));
@@ -222,10 +228,7 @@ TEST(BulkLookup, AServerThatFallsSilentEndsTheRestAsTimeouts) {
             out.send(answerFor(query));
         }
     });
-    std::vector<std::string> domains;
-    for (int i = 0; i < 120; ++i) {
-        domains.push_back("mx" + std::to_string(i) + ".example");
-    }
+    const auto domains = numberedDomains(120);
     CollectingIo io(domains);
     BulkLookup lookup(addressOf(server), quick(100ms, 2));
     ASSERT_TRUE(lookup.run(io));

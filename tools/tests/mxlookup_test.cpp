@@ -1,8 +1,4 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -13,6 +9,7 @@
 #include "lookup/tests/scripted_dns_server.h"
 #include "tools/mxlookup_command.h"
 #include "tools/resolv_conf.h"
+#include "tools/tests/spawn_program.h"
 
 namespace ombrix::tools {
 namespace {
@@ -138,33 +135,15 @@ Run runProgram(std::vector<std::string> args, std::string outPath = {},
         outPath = ::testing::TempDir() + "mxlookup_out.txt";
     }
     const std::string errPath = ::testing::TempDir() + "mxlookup_err.txt";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, inPath.c_str(), O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    std::string program = MXLOOKUP_PATH;
-    std::vector<char*> argv{program.data()};
-    for (auto& arg : args) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    int status = -1;
-    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) == 0) {
-        ::waitpid(pid, &status, 0);
-    }
-    posix_spawn_file_actions_destroy(&actions);
+    const int status =
+        testing::spawnProgram(MXLOOKUP_PATH, std::move(args), {inPath, outPath, errPath});
     auto slurp = [](const std::string& path) {
         std::ostringstream text;
         text << std::ifstream(path).rdbuf();
         std::remove(path.c_str());
         return text.str();
     };
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, capture ? slurp(outPath) : "",
-            slurp(errPath)};
+    return {status, capture ? slurp(outPath) : "", slurp(errPath)};
 }
 
 TEST(MxLookupProgram, ExitStatusAndStreams) {
