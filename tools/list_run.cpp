@@ -40,7 +40,7 @@ void ListRun::report(DomainReport&& report) {
 
 bool ListRun::flush() {
     // Lines and the status line may share one terminal: the status line makes way.
-    if (out_.pending()) {
+    if (style_.outIsTerminal && out_.pending()) {
         clearStatus();
     }
     return out_.flush();

@@ -18,7 +18,8 @@ namespace ombrix::tools {
 struct ListRunStyle {
     bool json = false;
     bool trace = false;
-    bool statusLine = false;  // redraw a status line on standard error (a terminal)
+    bool statusLine = false;     // redraw a status line on standard error (a terminal)
+    bool outIsTerminal = false;  // lines go to a terminal, which the status line may share
 };
 
 // Feeds the bulk lookup the domains of the command line and then those of the list, and

@@ -113,7 +113,8 @@ int runList(const CommandOptions& options, const ProgramStreams& streams) {
                                   ProgressReport::Clock::now());
     OutputWriter out(streams.outFd);
     ListRun run(options.domains, list, out, streams.err,
-                ListRunStyle{options.json, options.trace, statusLine}, progress);
+                ListRunStyle{options.json, options.trace, statusLine, streams.outIsTerminal},
+                progress);
     BulkLookup lookup(std::move(server.value()), bulkSettings(options));
     const bool written = lookup.run(run);
     run.clearStatus();

@@ -14,6 +14,7 @@ struct ProgramStreams {
     std::ostream& err;
     std::istream& in;  // the list for "-f -"
     bool errIsTerminal = false;
+    bool outIsTerminal = false;
     std::string resolvConfPath = "/etc/resolv.conf";
 };
 
