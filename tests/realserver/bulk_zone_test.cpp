@@ -1,6 +1,7 @@
 // mxlookup with a list of 20,000 domains against the authoritative server: one JSON line per
 // domain, each holding what the zone says for its case.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <array>
 #include <fstream>
@@ -77,9 +78,10 @@ void expectLine(const Json& line, const std::string& kase) {
 
 TEST(BulkZone, EveryDomainOfAListGetsOneLineThatMatchesTheZone) {
     const auto server = serverUnderTest();
-    const std::string list = ::testing::TempDir() + "bulk_zone_list.txt";
-    const std::string out = ::testing::TempDir() + "bulk_zone_out.jsonl";
-    const std::string err = ::testing::TempDir() + "bulk_zone_err.txt";
+    const std::string scratch = ::testing::TempDir() + "bulk_zone_" + std::to_string(::getpid());
+    const std::string list = scratch + "_list.txt";
+    const std::string out = scratch + "_out.jsonl";
+    const std::string err = scratch + "_err.txt";
     std::map<std::string, std::string> caseOf;
     {
         std::ofstream file(list);

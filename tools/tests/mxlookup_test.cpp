@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -126,15 +127,20 @@ TEST(ResolvConf, FirstNameserverLineWins) {
     }
 }
 
+// A file of the running test's own: tests run in parallel processes.
+std::string scratchFile(const std::string& suffix) {
+    return ::testing::TempDir() + "mxlookup_" + std::to_string(::getpid()) + "_" + suffix;
+}
+
 // The installed program, with its real exit status and output streams; standard output may
 // go elsewhere (a full device) and standard input come from a file.
 Run runProgram(std::vector<std::string> args, std::string outPath = {},
                const std::string& inPath = "/dev/null") {
     const bool capture = outPath.empty();
     if (capture) {
-        outPath = ::testing::TempDir() + "mxlookup_out.txt";
+        outPath = scratchFile("out.txt");
     }
-    const std::string errPath = ::testing::TempDir() + "mxlookup_err.txt";
+    const std::string errPath = scratchFile("err.txt");
     const int status =
         testing::spawnProgram(MXLOOKUP_PATH, std::move(args), {inPath, outPath, errPath});
     auto slurp = [](const std::string& path) {
@@ -187,7 +193,7 @@ TEST(MxLookupProgram, OutputThatCannotBeWrittenIsAnError) {
 
 TEST(MxLookupProgram, ListsGiveOneLineEachAndFailWhenAnyDomainFails) {
     ScriptedDnsServer server(answerThree);
-    const std::string list = ::testing::TempDir() + "mxlookup_list.txt";
+    const std::string list = scratchFile("list.txt");
     std::ofstream(list) << "# list\nexample.com\n\n  example.com  \n";
     auto run = runProgram({"-q", "@" + server.setting(), "-f", "-", "example.com"}, {}, list);
     EXPECT_EQ(run.status, 0) << run.err;
