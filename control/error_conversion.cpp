@@ -1,11 +1,11 @@
 #include "control/error_conversion.h"
 
-#include "control/text_conversion.h"
+#include "component/text.h"
 
 namespace ombrix {
 
-component::ErrorInfo toErrorInfo(const lookup::Error& error) {
-    return {error.number, toUtf16(error.source), toUtf16(error.description)};
+component::ErrorInfo toErrorInfo(const lookup::NumberedError& error) {
+    return {error.number, component::toUtf16(error.source), component::toUtf16(error.description)};
 }
 
 }  // namespace ombrix

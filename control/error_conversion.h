@@ -1,11 +1,11 @@
 #pragma once
 
 #include "component/error_info.h"
-#include "ombrix/lookup/error.h"
+#include "ombrix/lookup/numbered_error.h"
 
 namespace ombrix {
 
-// A failure of the lookup core as it reaches the host: same number, source and description.
-component::ErrorInfo toErrorInfo(const lookup::Error& error);
+// A numbered error of the lookup as it reaches the host: same number, source and description.
+component::ErrorInfo toErrorInfo(const lookup::NumberedError& error);
 
 }  // namespace ombrix

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "component/qt/forms.h"
+#include "component/text.h"
 #include "control/about/about_box.h"
 #include "control/error_conversion.h"
 #include "control/mxquery_face.h"
@@ -21,10 +22,11 @@ using component::Variant;
 // 32 x 32 device-independent pixels.
 constexpr int kFaceTwips = 32 * component::kTwipsPerPixel;
 
+using component::toUtf16;
+
 component::ErrorInfo notText(const char* what) {
-    return toErrorInfo(
-        lookup::runtimeError(lookup::kInvalidArgument,
-                           std::string(what) + " holds an unpaired surrogate, which is not text"));
+    return toErrorInfo({lookup::kErrorInvalidCall, lookup::kRuntimeErrorSource,
+                        std::string(what) + " holds an unpaired surrogate, which is not text"});
 }
 
 }  // namespace
@@ -65,14 +67,14 @@ component::ResultCode MxQuery::invoke(component::DispId id, InvokeKind kind,
 }
 
 CallResult MxQuery::dns() const {
-    return Variant(toUtf16(resolver_.server()));
+    return Variant(toUtf16(lookup_.server()));
 }
 
 CallResult MxQuery::setDns(const CallArguments& args) {
-    auto server = toUtf8(args.string(0));
+    auto server = strictUtf8(args.string(0));
     if (!server)
         return notText("The DNS server");
-    resolver_.setServer(std::move(*server));
+    lookup_.setServer(std::move(*server));
     return Variant();
 }
 
@@ -90,35 +92,35 @@ CallResult MxQuery::version() const {
 }
 
 CallResult MxQuery::mxQuery(const CallArguments& args) {
-    const auto domain = toUtf8(args.string(0));
+    const auto domain = strictUtf8(args.string(0));
     if (!domain) {
         // Every query starts from an empty result, refused or not.
-        resolver_.clearResult();
+        lookup_.clear();
         return notText("The domain");
     }
-    auto count = resolver_.query(*domain);
+    auto count = lookup_.query(*domain);
     if (!count)
         return toErrorInfo(count.error());
     return Variant(toUtf16(count.value()));
 }
 
 CallResult MxQuery::bestMx() const {
-    return Variant(toUtf16(resolver_.store().best()));
+    return Variant(toUtf16(lookup_.best()));
 }
 
 CallResult MxQuery::mxEntry(const CallArguments& args) const {
-    const auto entry = resolver_.store().entryAt(args.int16(0));
+    const auto entry = lookup_.entryAt(args.int16(0));
     if (!entry)
         return toErrorInfo(entry.error());
-    return Variant(entry.value() ? toUtf16(entry.value()->server) : std::u16string());
+    return Variant(*entry ? toUtf16((*entry)->name) : std::u16string());
 }
 
 CallResult MxQuery::mxEntryPref(const CallArguments& args) const {
-    const auto entry = resolver_.store().entryAt(args.int16(0));
+    const auto entry = lookup_.entryAt(args.int16(0));
     if (!entry)
         return toErrorInfo(entry.error());
     // The unsigned preference travels as the same 16 bits in the interface's signed type.
-    return Variant(static_cast<std::int16_t>(entry.value() ? entry.value()->pref : 0));
+    return Variant(static_cast<std::int16_t>(*entry ? (*entry)->preference : 0));
 }
 
 QWidget* MxQuery::createFace(QWidget* parent) {

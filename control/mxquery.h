@@ -3,7 +3,7 @@
 #include "component/dispatch_table.h"
 #include "component/object.h"
 #include "component/qt/control.h"
-#include "ombrix/lookup/resolver.h"
+#include "control/host_mx_lookup.h"
 
 namespace ombrix {
 
@@ -37,7 +37,7 @@ class MxQuery final : public component::Object<component::Dispatch, component::C
     component::CallResult mxEntryPref(const component::CallArguments& args) const;
 
     component::DispatchTable table_;
-    lookup::MxResolver resolver_;
+    HostMxLookup lookup_;
 };
 
 }  // namespace ombrix

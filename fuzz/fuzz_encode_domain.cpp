@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view domain(reinterpret_cast<const char*>(data), size);
     const auto encoded = encodeDomain(domain);
     if (!encoded) {
-        require(encoded.error().number == kInvalidArgument);
+        require(encoded.error().kind == Fault::Kind::invalidDomain);
         return 0;
     }
     const WireName& qname = encoded.value();

@@ -2,8 +2,9 @@
 
 #include <fstream>
 #include <optional>
+#include <vector>
 
-#include "ombrix/lookup/resolver.h"
+#include "ombrix/lookup/numbered_error.h"
 #include "tools/resolv_conf.h"
 
 namespace ombrix::tools {
@@ -35,35 +36,33 @@ std::string systemNameserver(const std::string& resolvConfPath) {
 }
 
 // The lines the sample window shows: the count, the best exchanger, one line per entry.
-void printResult(std::ostream& out, const std::string& count, const lookup::MxStore& store) {
-    out << "Number of results : " << count << '\n';
-    out << "Best MX : " << store.best() << '\n';
-    const auto& list = store.list();
-    for (std::size_t i = 0; i < store.count() && i < list.size(); ++i) {
-        out << '[' << list[i].pref << "] " << list[i].server << '\n';
+void printResult(std::ostream& out, const std::vector<lookup::Exchanger>& exchangers) {
+    out << "Number of results : " << exchangers.size() << '\n';
+    out << "Best MX : " << (exchangers.empty() ? "" : exchangers.front().name) << '\n';
+    for (const lookup::Exchanger& exchanger : exchangers) {
+        out << '[' << exchanger.preference << "] " << exchanger.name << '\n';
     }
 }
 
 }  // namespace
 
 int runMxLookup(std::span<const std::string_view> args, std::ostream& out, std::ostream& err,
-                const std::string& resolvConfPath, lookup::QueryTiming timing) {
+                const std::string& resolvConfPath, const lookup::LookupOptions& options) {
     auto request = parseArguments(args);
     if (!request) {
         err << kUsage << '\n';
         return kExitUsage;
     }
-    lookup::MxResolver resolver(timing);
-    resolver.setServer(request->server.empty() ? systemNameserver(resolvConfPath)
-                                               : request->server);
-    auto result = resolver.query(request->domain);
-    if (!result) {
-        const auto& error = result.error();
+    const std::string server =
+        request->server.empty() ? systemNameserver(resolvConfPath) : request->server;
+    const lookup::MxResult result = lookup::lookupMx(server, request->domain, options);
+    if (result.fault) {
+        const lookup::NumberedError error = lookup::numberedError(*result.fault);
         err << "Error " << error.number << " (" << error.source << "): " << error.description
             << '\n';
         return kExitError;
     }
-    printResult(out, result.value(), resolver.store());
+    printResult(out, result.exchangers);
     return kExitAnswered;
 }
 

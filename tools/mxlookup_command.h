@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "ombrix/lookup/query_timing.h"
+#include "ombrix/lookup/mx_lookup.h"
 
 namespace ombrix::tools {
 
@@ -18,6 +18,6 @@ inline constexpr int kExitUsage = 2;
 // as "Error NUMBER (SOURCE): DESCRIPTION". Without @SERVER the first nameserver of the
 // resolv.conf at resolvConfPath is asked.
 int runMxLookup(std::span<const std::string_view> args, std::ostream& out, std::ostream& err,
-                const std::string& resolvConfPath, lookup::QueryTiming timing = {});
+                const std::string& resolvConfPath, const lookup::LookupOptions& options = {});
 
 }  // namespace ombrix::tools

@@ -46,7 +46,7 @@ int runSingle(const CommandOptions& options, const ProgramStreams& streams) {
     args.push_back(options.domains.front());
     std::ostringstream text;
     const int status = runMxLookup(args, text, streams.err, streams.resolvConfPath,
-                                   lookup::QueryTiming{perTry(options), options.tries});
+                                   lookup::LookupOptions{perTry(options), options.tries});
     OutputWriter out(streams.outFd);
     out.write(text.str());
     return out.flush() ? status : reportUnwritable(out, streams.err);

@@ -1,5 +1,5 @@
 // One whole MX lookup against the loopback server named by OMBRIX_BENCH_SERVER
-// ("127.0.0.1:PORT"): our resolver (a fresh socket per query) against c-ares and res_nquery,
+// ("127.0.0.1:PORT"): our lookupMx (a fresh socket per query) against c-ares and res_nquery,
 // and against a bare send and receive of the same query datagram, the floor.
 #include <ares.h>
 #include <arpa/inet.h>
@@ -21,8 +21,8 @@
 
 #include "bench/peers/peer_parsers.h"
 #include "ombrix/lookup/domain_name.h"
+#include "ombrix/lookup/mx_lookup.h"
 #include "ombrix/lookup/query_message.h"
-#include "ombrix/lookup/resolver.h"
 
 namespace {
 
@@ -60,11 +60,10 @@ void lookupOurs(benchmark::State& state) {
     if (!needServer(state, server)) {
         return;
     }
-    ombrix::lookup::MxResolver resolver;
-    resolver.setServer(std::getenv("OMBRIX_BENCH_SERVER"));
+    const std::string setting = std::getenv("OMBRIX_BENCH_SERVER");
     for (auto _ : state) {
-        auto count = resolver.query(kDomain);
-        if (!count || resolver.store().count() != kExchangers) {
+        const auto result = ombrix::lookup::lookupMx(setting, kDomain);
+        if (result.exchangers.size() != kExchangers) {
             state.SkipWithError("our lookup failed");
             break;
         }

@@ -9,7 +9,7 @@
 
 #include "component/text.h"
 #include "counter_server/counter_type_library.h"
-#include "temporary_registry.h"
+#include "counter_server_support.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "component/registry_store.h"
 #include "component/server_library.h"
 #include "component/text.h"
-#include "temporary_registry.h"
+#include "counter_server_support.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 
 #include "component/create.h"
 #include "component/text.h"
-#include "temporary_registry.h"
+#include "counter_server_support.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "temporary_registry.h"
+#include "counter_server_support.h"
 
 namespace {
 

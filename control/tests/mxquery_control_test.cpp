@@ -10,7 +10,7 @@
 #include "component/dispatch_table.h"
 #include "component/qt/control_host.h"
 #include "control/mxquery_type_library.h"
-#include "control/tests/temporary_registration.h"
+#include "testing/temporary_registry.h"
 
 namespace ombrix {
 namespace {
@@ -48,7 +48,7 @@ class HostedMxQuery : public ::testing::Test {
   protected:
     void SetUp() override { ASSERT_EQ(registration_.failure(), ""); }
 
-    testing::TemporaryRegistration registration_;
+    testing::TemporaryRegistration registration_{OMBRIX_LIBRARY_PATH};
 };
 
 TEST_F(HostedMxQuery, FaceIsTheIconAndStays32x32WhateverTheRequestedSize) {

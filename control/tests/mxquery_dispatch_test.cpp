@@ -8,9 +8,9 @@
 #include "component/create.h"
 #include "component/dispatch.h"
 #include "control/mxquery_type_library.h"
-#include "control/tests/temporary_registration.h"
-#include "lookup/tests/reply_builder.h"
-#include "lookup/tests/scripted_dns_server.h"
+#include "testing/reply_builder.h"
+#include "testing/scripted_dns_server.h"
+#include "testing/temporary_registry.h"
 
 namespace ombrix {
 namespace {
@@ -19,17 +19,14 @@ using component::DispId;
 using component::ErrorInfo;
 using component::InvokeKind;
 using component::Variant;
-using lookup::testing::name;
-using lookup::testing::ReplyBuilder;
-using lookup::testing::Responder;
-using lookup::testing::ScriptedDnsServer;
+using testing::idOf;
+using testing::name;
+using testing::ReplyBuilder;
+using testing::Responder;
+using testing::ScriptedDnsServer;
 using Bytes = std::vector<std::uint8_t>;
 
 constexpr const char* kDomain = "mx.example";
-
-std::uint16_t idOf(const Bytes& query) {
-    return static_cast<std::uint16_t>(query.at(0) << 8 | query.at(1));
-}
 
 // Answers every query for kDomain with these exchangers, in this order.
 ScriptedDnsServer::Script exchangers(std::vector<std::pair<std::uint16_t, const char*>> list) {
@@ -99,7 +96,7 @@ class MxQueryThroughRegistry : public ::testing::Test {
 
     static std::u16string toU16(const std::string& ascii) { return {ascii.begin(), ascii.end()}; }
 
-    testing::TemporaryRegistration registration_;
+    testing::TemporaryRegistration registration_{OMBRIX_LIBRARY_PATH};
     component::Ref<component::Dispatch> mx_;
 };
 
@@ -151,6 +148,27 @@ TEST_F(MxQueryThroughRegistry, QueryListsExchangersByPreferenceThroughIndexRefer
     }
 }
 
+TEST_F(MxQueryThroughRegistry, NothingToListCountsZeroAndLeavesOnlyEmptyEntries) {
+    ScriptedDnsServer server(exchangers({{0, ""}}));  // the null MX
+    EXPECT_EQ(query(server), Variant(u"0"));
+    EXPECT_EQ(call(dispid::kGetBestMx), Variant(u""));
+    EXPECT_EQ(entry(std::int16_t{0}), Variant(u""));
+    EXPECT_EQ(pref(std::int16_t{0}), Variant(std::int16_t{0}));
+
+    // An empty domain or server is answered without asking.
+    EXPECT_EQ(call(dispid::kMxQuery, {u""}), Variant(u"0"));
+    EXPECT_EQ(call(dispid::kDns, {u""}, InvokeKind::PropertyPut), Variant());
+    EXPECT_EQ(call(dispid::kMxQuery, {u"mx.example"}), Variant(u"0"));
+    EXPECT_EQ(entry(std::int16_t{0}), Variant(u""));
+    EXPECT_EQ(server.udpQueryCount(), 1u);
+}
+
+TEST_F(MxQueryThroughRegistry, ANullMxBesideExchangersCountsTheOthers) {
+    ScriptedDnsServer server(exchangers({{0, ""}, {20, "b.mx.example"}}));
+    EXPECT_EQ(query(server), Variant(u"1"));
+    EXPECT_EQ(call(dispid::kGetBestMx), Variant(u"b.mx.example"));
+}
+
 TEST_F(MxQueryThroughRegistry, PreferencesTravelAsTheSame16Bits) {
     ScriptedDnsServer server(exchangers(
         {{65535, "last.mx.example"}, {32768, "mid.mx.example"}, {10, "first.mx.example"}}));
@@ -180,8 +198,26 @@ TEST_F(MxQueryThroughRegistry, ServerFailureArrivesWithNumberSourceAndDescriptio
               (ErrorInfo{20000, u"MXQuery", u"DNS server answered SERVFAIL"}));
 }
 
+TEST_F(MxQueryThroughRegistry, AFailedQueryListsNothingOfThisReplyOrTheOneBefore) {
+    ScriptedDnsServer good(exchangers({{10, "a.mx.example"}}));
+    ASSERT_EQ(query(good), Variant(u"1"));
+    // A good exchanger, then one whose name points forwards: the reply is refused whole.
+    ScriptedDnsServer malformed([](const Bytes& query, Responder& responder) {
+        ReplyBuilder reply(kDomain, idOf(query));
+        reply.mx(5, name("b.mx.example")).mx(20, testing::pointerTo(0x3FFF));
+        responder.send(reply.bytes());
+    });
+    call(dispid::kSetDns, {toU16(malformed.setting())});
+    const ErrorInfo error = failure(dispid::kMxQuery, {u"mx.example"});
+    EXPECT_EQ(error.number, 20000);
+    EXPECT_NE(error.description.find(u"does not point backwards"), std::u16string::npos);
+    EXPECT_EQ(call(dispid::kGetBestMx), Variant(u""));
+    EXPECT_EQ(entry(std::int16_t{0}), Variant(u""));
+    EXPECT_EQ(pref(std::int16_t{0}), Variant(std::int16_t{0}));
+}
+
 TEST_F(MxQueryThroughRegistry, RefusedQueryEndsTheWaitWithError20000) {
-    call(dispid::kSetDns, {toU16("127.0.0.1:" + std::to_string(lookup::testing::closedUdpPort()))});
+    call(dispid::kSetDns, {toU16("127.0.0.1:" + std::to_string(testing::closedUdpPort()))});
     EXPECT_EQ(failure(dispid::kMxQuery, {u"mx.example"}),
               (ErrorInfo{20000, u"MXQuery",
                          u"Problem receiving MX query: the server refused the query (port "

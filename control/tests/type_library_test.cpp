@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "component/exports.h"
-#include "control/tests/temporary_registration.h"
+#include "testing/temporary_registry.h"
 
 namespace ombrix {
 namespace {
@@ -18,7 +18,7 @@ const component::TypeLibrary* publishedTypeLibrary(
 }
 
 TEST(OmbrixTypeLibrary, DescribesTheControlItsInterfaceAndRecords) {
-    testing::TemporaryRegistration registration;
+    testing::TemporaryRegistration registration(OMBRIX_LIBRARY_PATH);
     ASSERT_EQ(registration.failure(), "");
     const component::TypeLibrary* library = publishedTypeLibrary(registration);
     ASSERT_NE(library, nullptr);

@@ -7,13 +7,13 @@
 #include <QtUiPlugin/QDesignerCustomWidgetInterface>
 #include <memory>
 
-#include "control/tests/temporary_registration.h"
+#include "testing/temporary_registry.h"
 
 namespace ombrix {
 namespace {
 
 TEST(MxQueryDesignerPlugin, PutsTheControlInTheWidgetBoxAndKeepsIt32x32) {
-    ombrix::testing::TemporaryRegistration registration;
+    ombrix::testing::TemporaryRegistration registration(OMBRIX_LIBRARY_PATH);
     ASSERT_EQ(registration.failure(), "");
 
     // Never unloaded: widgets the plugin made must not outlive its code.

@@ -17,8 +17,8 @@ namespace {
 constexpr std::size_t kMaxLabelOctets = 63;
 constexpr std::size_t kMaxNameCharacters = 253;
 
-Error invalidDomain(const std::string& why) {
-    return runtimeError(kInvalidArgument, "Invalid domain name: " + why);
+Unexpected<Fault> invalidDomain(const std::string& why) {
+    return Unexpected(Fault{Fault::Kind::invalidDomain, "Invalid domain name: " + why});
 }
 
 bool isAscii(std::string_view text) {
@@ -27,7 +27,7 @@ bool isAscii(std::string_view text) {
 }
 
 // The ASCII form of a name with characters beyond ASCII: IDNA2008 with the UTS #46 mapping.
-Expected<std::string> toAsciiName(std::string_view domain) {
+Expected<std::string, Fault> toAsciiName(std::string_view domain) {
     const std::string terminated(domain);
     char* converted = nullptr;
     const int status =
@@ -40,7 +40,7 @@ Expected<std::string> toAsciiName(std::string_view domain) {
     return std::string(converted);
 }
 
-Expected<WireName> toWire(std::string_view name) {
+Expected<WireName, Fault> toWire(std::string_view name) {
     if (name == ".") {
         return invalidDomain("the root alone is not a domain");
     }
@@ -79,7 +79,7 @@ Expected<WireName> toWire(std::string_view name) {
 
 }  // namespace
 
-Expected<WireName> encodeDomain(std::string_view domain) {
+Expected<WireName, Fault> encodeDomain(std::string_view domain) {
     if (domain.empty()) {
         return invalidDomain("it is empty");
     }
@@ -92,7 +92,7 @@ Expected<WireName> encodeDomain(std::string_view domain) {
     }
     auto ascii = toAsciiName(domain);
     if (!ascii) {
-        return ascii.error();
+        return Unexpected(std::move(ascii).error());
     }
     return toWire(ascii.value());
 }

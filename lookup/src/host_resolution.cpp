@@ -12,6 +12,8 @@
 namespace ombrix::lookup {
 namespace {
 
+const std::string kTimeRanOut = "no answer before the lookup's time ran out";
+
 // One asynchronous request; the system writes into it until it completes, so it must live
 // until then even when nobody waits for it any more.
 struct Request {
@@ -80,6 +82,9 @@ bool awaitWithin(Request& request, Clock::time_point deadline) {
 
 Expected<SocketAddress, std::string> resolveHostWithin(const std::string& host,
                                                        Clock::time_point deadline) {
+    if (Clock::now() >= deadline) {
+        return Unexpected(kTimeRanOut);
+    }
     auto request = std::make_unique<Request>(host);
     gaicb* list[] = {&request->control};
     if (const int status = getaddrinfo_a(GAI_NOWAIT, list, 1, nullptr); status != 0) {
@@ -89,7 +94,7 @@ Expected<SocketAddress, std::string> resolveHostWithin(const std::string& host,
         if (gai_cancel(&request->control) == EAI_NOTCANCELED) {
             Abandoned::instance().keep(std::move(request));
         }
-        return Unexpected(std::string("no answer before the lookup's time ran out"));
+        return Unexpected(kTimeRanOut);
     }
     const int status = gai_error(&request->control);
     const addrinfo* found = request->control.ar_result;

@@ -18,14 +18,6 @@ MxResult failed(MxResult result, Outcome outcome, Fault fault) {
     return result;
 }
 
-// The accepted reply read into the result, which keeps the asked name and the wire report.
-MxResult readReply(MxResult result, const std::vector<std::uint8_t>& reply, const WireName& qname) {
-    MxResult read = readMxReply(reply, qname);
-    read.query = std::move(result.query);
-    read.wire = std::move(result.wire);
-    return read;
-}
-
 }  // namespace
 
 MxResult lookupMx(std::string_view server, std::string_view domain, const LookupOptions& options) {
@@ -33,8 +25,7 @@ MxResult lookupMx(std::string_view server, std::string_view domain, const Lookup
     MxResult result;
     auto qname = encodeDomain(domain);
     if (!qname) {
-        return failed(std::move(result), Outcome::invalidDomain,
-                      Fault{Fault::Kind::invalidDomain, qname.error().description});
+        return failed(std::move(result), Outcome::invalidDomain, std::move(qname).error());
     }
     result.query = toPresentation(qname.value());
     auto address = resolveServer(server, budget.deadline());
@@ -43,16 +34,17 @@ MxResult lookupMx(std::string_view server, std::string_view domain, const Lookup
     }
     auto id = randomQueryId();
     if (!id) {
-        return failed(std::move(result), Outcome::noReply,
-                      Fault{Fault::Kind::sendFailed, id.error().description});
+        return failed(std::move(result), Outcome::noReply, std::move(id).error());
     }
     const PendingQuery pending{id.value(), qname.value(), buildMxQuery(id.value(), qname.value())};
     auto exchanged = exchangeQuery(address.value(), pending, budget);
-    result.wire = std::move(exchanged.wire);
     if (!exchanged.reply) {
+        result.wire = std::move(exchanged.wire);
         return failed(std::move(result), Outcome::noReply, std::move(exchanged.reply.error()));
     }
-    return readReply(std::move(result), exchanged.reply.value(), pending.qname);
+    MxResult read = readMxReply(exchanged.reply.value(), pending.qname);
+    read.wire = std::move(exchanged.wire);
+    return read;
 }
 
 }  // namespace ombrix::lookup

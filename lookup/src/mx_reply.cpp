@@ -29,6 +29,8 @@ constexpr std::uint16_t kTypeA = 1;
 constexpr std::uint16_t kTypeAaaa = 28;
 constexpr std::size_t kIpv4Octets = 4;
 constexpr std::size_t kIpv6Octets = 16;
+// A pointer as owner, type, class, TTL and length, a preference and the root as exchange.
+constexpr std::size_t kLeastMxRecordOctets = 2 + 10 + 2 + 1;
 
 // What the sections say about the asked name, before it is judged.
 struct Findings {
@@ -67,11 +69,24 @@ bool sameText(const std::string& a, const std::string& b) {
     });
 }
 
-std::string addressText(int family, std::span<const std::uint8_t> octets) {
+// Dotted decimal, written by hand: the C library's formatter costs more than the whole
+// rest of a record.
+std::string ipv4Text(std::span<const std::uint8_t> octets) {
+    std::string text;
+    for (const std::uint8_t octet : octets) {
+        if (!text.empty()) {
+            text += '.';
+        }
+        text += std::to_string(octet);
+    }
+    return text;
+}
+
+std::string ipv6Text(std::span<const std::uint8_t> octets) {
     std::array<std::uint8_t, kIpv6Octets> address{};
     std::copy(octets.begin(), octets.end(), address.begin());
     std::array<char, INET6_ADDRSTRLEN> text{};
-    inet_ntop(family, address.data(), text.data(), static_cast<socklen_t>(text.size()));
+    inet_ntop(AF_INET6, address.data(), text.data(), static_cast<socklen_t>(text.size()));
     return text.data();
 }
 
@@ -80,37 +95,39 @@ class SectionReader {
   public:
     SectionReader(std::span<const std::uint8_t> reply, const ReplyHeader& header,
                   const WireName& qname)
-        : reply_(reply), reader_(reply), header_(header), qname_(qname) {
+        : reader_(reply), header_(header), qname_(qname) {
         reader_.skip(kHeaderOctets);
+        // Room for every exchanger at once, as many as the claimed answers that the reply's
+        // size could hold.
+        findings_.exchangers.reserve(
+            std::min<std::size_t>(header.answers, reply.size() / kLeastMxRecordOctets));
     }
 
     Expected<Findings, ReplyFault> read() {
-        for (std::size_t i = 0; i < header_.questions; ++i) {
-            if (auto read = located(skipQuestion(), "question", i, header_.questions); !read) {
-                return Unexpected(read.error());
-            }
-        }
-        for (std::size_t i = 0; i < header_.answers; ++i) {
-            if (auto read = located(readAnswer(), "answer", i, header_.answers); !read) {
-                return Unexpected(read.error());
-            }
-        }
-        for (std::size_t i = 0; i < header_.authorities; ++i) {
-            if (auto read = located(skipRecord(), "authority record", i, header_.authorities);
-                !read) {
-                return Unexpected(read.error());
-            }
-        }
-        for (std::size_t i = 0; i < header_.additionals; ++i) {
-            if (auto read = located(readAdditional(), "additional record", i, header_.additionals);
-                !read) {
-                return Unexpected(read.error());
+        const Section sections[] = {
+            {"question", header_.questions, &SectionReader::skipQuestion},
+            {"answer", header_.answers, &SectionReader::readAnswer},
+            {"authority record", header_.authorities, &SectionReader::skipRecord},
+            {"additional record", header_.additionals, &SectionReader::readAdditional},
+        };
+        for (const Section& section : sections) {
+            for (std::size_t i = 0; i < section.count; ++i) {
+                auto entry = located((this->*section.readEntry)(), section.name, i, section.count);
+                if (!entry) {
+                    return Unexpected(entry.error());
+                }
             }
         }
         return std::move(findings_);
     }
 
   private:
+    struct Section {
+        const char* name;
+        std::uint16_t count;
+        Checked (SectionReader::*readEntry)();
+    };
+
     // The name whose answers count: qname, or the end of a CNAME chain that starts at it.
     const WireName& target() const { return findings_.canonical ? *findings_.canonical : qname_; }
 
@@ -188,8 +205,10 @@ class SectionReader {
         return std::monostate{};
     }
 
+    // The owner is kept as text, in storage the next additional record reuses, to be matched
+    // with the exchangers' names.
     Checked readAdditional() {
-        SkippedName owner;
+        PresentationText owner(owner_);
         auto record = readRecord(reader_, owner);
         if (!record) {
             return Unexpected(record.error());
@@ -197,35 +216,30 @@ class SectionReader {
         const std::size_t octets = record->data.remaining();
         const bool ipv4 = record->type == kTypeA && octets == kIpv4Octets;
         const bool ipv6 = record->type == kTypeAaaa && octets == kIpv6Octets;
-        if (record->rrClass == kClassIn && (ipv4 || ipv6) && !findings_.exchangers.empty()) {
-            addAddress(*record, ipv4);
+        if (record->rrClass == kClassIn && (ipv4 || ipv6)) {
+            addAddress(record->data.bytes(octets).value_or(std::span<const std::uint8_t>{}), ipv4);
         }
         return std::monostate{};
     }
 
-    // The owner already passed every rule, so reading it again from its offset succeeds.
-    void addAddress(ResourceRecord& record, bool ipv4) {
-        std::string owner;
-        PresentationText text(owner);
-        ByteReader at = ByteReader(reply_).at(record.offset, reply_.size()).value_or(reader_);
-        if (!readName(at, text)) {
-            return;
-        }
-        const std::string address = addressText(
-            ipv4 ? AF_INET : AF_INET6,
-            record.data.bytes(record.data.remaining()).value_or(std::span<const std::uint8_t>{}));
+    void addAddress(std::span<const std::uint8_t> octets, bool ipv4) {
+        std::string address;
         for (Exchanger& exchanger : findings_.exchangers) {
-            if (sameText(exchanger.name, owner)) {
-                (ipv4 ? exchanger.ipv4 : exchanger.ipv6).push_back(address);
+            if (!sameText(exchanger.name, owner_)) {
+                continue;
             }
+            if (address.empty()) {
+                address = ipv4 ? ipv4Text(octets) : ipv6Text(octets);
+            }
+            (ipv4 ? exchanger.ipv4 : exchanger.ipv6).push_back(address);
         }
     }
 
-    std::span<const std::uint8_t> reply_;
     ByteReader reader_;
     const ReplyHeader& header_;
     const WireName& qname_;
     Findings findings_;
+    std::string owner_;
 };
 
 Outcome judge(const Findings& findings, std::uint8_t rcode) {
@@ -266,9 +280,13 @@ MxResult readMxReply(std::span<const std::uint8_t> reply, const WireName& qname)
     }
     result.outcome = judge(*findings, header->rcode);
     result.exchangers = std::move(findings->exchangers);
-    std::stable_sort(
-        result.exchangers.begin(), result.exchangers.end(),
-        [](const Exchanger& a, const Exchanger& b) { return a.preference < b.preference; });
+    const auto byPreference = [](const Exchanger& a, const Exchanger& b) {
+        return a.preference < b.preference;
+    };
+    // Servers mostly list exchangers in order already; a stable sort would still take a buffer.
+    if (!std::is_sorted(result.exchangers.begin(), result.exchangers.end(), byPreference)) {
+        std::stable_sort(result.exchangers.begin(), result.exchangers.end(), byPreference);
+    }
     if (findings->canonical) {
         result.canonicalName = toPresentation(*findings->canonical);
     }

@@ -132,10 +132,12 @@ class NameComparison {
         const auto length = expected_.u8();
         const auto bytes =
             length && *length == label.size() ? expected_.bytes(*length) : std::nullopt;
-        same_ = bytes && std::equal(label.begin(), label.end(), bytes->begin(),
-                                    [](std::uint8_t x, std::uint8_t y) {
-                                        return foldAsciiCase(x) == foldAsciiCase(y);
-                                    });
+        // Names mostly come back in the case they were asked in: try the plain compare first.
+        same_ = bytes && (std::equal(label.begin(), label.end(), bytes->begin()) ||
+                          std::equal(label.begin(), label.end(), bytes->begin(),
+                                     [](std::uint8_t x, std::uint8_t y) {
+                                         return foldAsciiCase(x) == foldAsciiCase(y);
+                                     }));
     }
     void root() {
         same_ = same_ && expected_.u8() == std::uint8_t{0} && expected_.remaining() == 0;

@@ -7,7 +7,7 @@
 
 namespace ombrix::lookup {
 
-Expected<std::uint16_t> randomQueryId() {
+Expected<std::uint16_t, Fault> randomQueryId() {
     std::uint16_t id = 0;
     for (;;) {
         ssize_t got = ::getrandom(&id, sizeof id, 0);
@@ -15,8 +15,9 @@ Expected<std::uint16_t> randomQueryId() {
             return id;
         }
         if (got < 0 && errno != EINTR) {
-            return queryError("Cannot draw a random query ID: " +
-                              std::generic_category().message(errno));
+            return Unexpected(
+                Fault{Fault::Kind::sendFailed,
+                      "Cannot draw a random query ID: " + std::generic_category().message(errno)});
         }
     }
 }

@@ -7,39 +7,30 @@
 #include <string>
 #include <thread>
 
-#include "lookup/tests/reply_builder.h"
-#include "lookup/tests/scripted_dns_server.h"
 #include "ombrix/lookup/domain_name.h"
+#include "ombrix/lookup/mx_lookup.h"
 #include "ombrix/lookup/query_message.h"
-#include "ombrix/lookup/resolver.h"
+#include "testing/reply_builder.h"
+#include "testing/scripted_dns_server.h"
 
 namespace ombrix::lookup {
 namespace {
 
 using namespace std::chrono_literals;
 using testing::Bytes;
+using testing::idOf;
 using testing::name;
 using testing::ReplyBuilder;
 using testing::Responder;
 using testing::ScriptedDnsServer;
-using Clock = std::chrono::steady_clock;
 
 // For exchanges that succeed: long enough that a loaded machine never forces a resend.
-constexpr QueryTiming kFast{1000ms, 2};
+constexpr LookupOptions kPatient{1000ms, 2};
+// For exchanges that must run out: short, since every try is waited out.
+constexpr LookupOptions kHasty{100ms, 2};
 
-std::uint16_t idOf(const Bytes& query) {
-    return static_cast<std::uint16_t>(query.at(0) << 8 | query.at(1));
-}
-
-// A reply to the query for example.com, one MX answer per exchange, preference 10, 20, ...
 Bytes replyWith(const Bytes& query, const std::vector<const char*>& exchanges) {
-    ReplyBuilder reply("example.com", idOf(query));
-    std::uint16_t pref = 10;
-    for (const char* exchange : exchanges) {
-        reply.mx(pref, name(exchange));
-        pref = static_cast<std::uint16_t>(pref + 10);
-    }
-    return reply.bytes();
+    return ReplyBuilder::answering(query, "example.com", exchanges);
 }
 
 Bytes withTruncation(Bytes reply) {
@@ -52,145 +43,115 @@ Bytes withResponseCode(Bytes reply, std::uint8_t rcode) {
     return reply;
 }
 
+// The reply to another query: our name, but an ID one off.
+Bytes withOtherId(const Bytes& query) {
+    auto reply = replyWith(query, {"forged.example.com"});
+    reply.at(1) ^= 0x01;
+    return reply;
+}
+
 ScriptedDnsServer::Script answering(std::vector<const char*> exchanges) {
     return
         [exchanges](const Bytes& query, Responder& out) { out.send(replyWith(query, exchanges)); };
 }
 
+ScriptedDnsServer::Script truncatedOverUdp() {
+    return [](const Bytes& query, Responder& out) {
+        out.send(withTruncation(replyWith(query, {"partial.example.com"})));
+    };
+}
+
 const ScriptedDnsServer::Script kSilent = [](const Bytes&, Responder&) {};
 
-struct Outcome {
-    Expected<std::string> result;
-    std::chrono::milliseconds took;
-};
-
-Outcome ask(MxResolver& resolver, const std::string& setting,
-            std::string_view domain = "example.com") {
-    resolver.setServer(setting);
-    const auto start = Clock::now();
-    auto result = resolver.query(domain);
-    return {std::move(result),
-            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start)};
-}
-
-std::vector<std::string> servers(const MxStore& store) {
-    std::vector<std::string> names;
-    for (const auto& entry : store.list()) {
-        names.push_back(entry.server);
+std::vector<std::string> names(const MxResult& result) {
+    std::vector<std::string> out;
+    for (const auto& exchanger : result.exchangers) {
+        out.push_back(exchanger.name);
     }
-    return names;
+    return out;
 }
 
-void expectQueryError(const Expected<std::string>& result, const std::string& description) {
-    ASSERT_FALSE(result.ok()) << result.value();
-    EXPECT_EQ(result.error().number, kQueryFailed);
-    EXPECT_EQ(result.error().source, kQuerySource);
-    EXPECT_EQ(result.error().description.rfind(description, 0), 0u) << result.error().description;
+std::string faultOf(const MxResult& result) {
+    return result.fault ? result.fault->description : "(no fault)";
 }
 
-TEST(MxExchange, StoresTheAnsweredExchangersInOrder) {
+// The fault of a lookup that found no reply, checked to say what happened.
+void expectNoReply(const MxResult& result, const std::string& saying) {
+    EXPECT_EQ(result.outcome, Outcome::noReply);
+    ASSERT_TRUE(result.fault.has_value());
+    EXPECT_TRUE(result.fault->description.starts_with("Problem receiving MX query: "))
+        << faultOf(result);
+    EXPECT_NE(result.fault->description.find(saying), std::string::npos) << faultOf(result);
+}
+
+TEST(MxExchange, AnsweredOverUdpReportsTheWire) {
     ScriptedDnsServer server([](const Bytes& query, Responder& out) {
+        out.send(withOtherId(query));
         out.send(ReplyBuilder("example.com", idOf(query))
                      .mx(20, name("a.example.com"))
                      .mx(10, name("b.example.com"))
-                     .mx(10, name("c.example.com"))
                      .bytes());
     });
-    MxResolver resolver(kFast);
-    auto outcome = ask(resolver, server.setting());
-    ASSERT_TRUE(outcome.result.ok()) << outcome.result.error().description;
-    EXPECT_EQ(outcome.result.value(), "3");
-    EXPECT_EQ(servers(resolver.store()),
-              (std::vector<std::string>{"b.example.com", "c.example.com", "a.example.com"}));
-    EXPECT_EQ(resolver.store().best(), "b.example.com");
-    EXPECT_EQ(resolver.store().domain(), "example.com");
+    const auto result = lookupMx(server.setting(), "Example.com", kPatient);
+    ASSERT_EQ(result.outcome, Outcome::exchangers) << faultOf(result);
+    EXPECT_EQ(names(result), (std::vector<std::string>{"b.example.com", "a.example.com"}));
+    EXPECT_EQ(result.query, "Example.com");
+    EXPECT_EQ(result.wire.server, server.setting());
+    EXPECT_EQ(result.wire.transport, Transport::udp);
+    EXPECT_FALSE(result.wire.truncated);
+    EXPECT_EQ(result.wire.tries, 1);
+    EXPECT_EQ(result.wire.dropped, 1u);
+    EXPECT_GT(result.wire.replyOctets, 12u);
 
     // On the wire: the message for the name with a random ID, once, over UDP.
     const auto queries = server.queries();
     ASSERT_EQ(queries.size(), 1u);
-    EXPECT_FALSE(queries[0].overTcp);
-    auto expected = buildMxQuery(idOf(queries[0].message), encodeDomain("example.com").value());
-    EXPECT_EQ(queries[0].message, expected);
+    EXPECT_EQ(queries[0].message,
+              buildMxQuery(idOf(queries[0].message), encodeDomain("Example.com").value()));
 }
 
-TEST(MxExchange, EachQueryUsesItsOwnSocketAndAFreshId) {
-    // The first query is answered twice; the duplicate must not be taken by the next query.
-    std::atomic<int> asked = 0;
-    ScriptedDnsServer server([&asked](const Bytes& query, Responder& out) {
-        if (asked++ == 0) {
-            out.send(replyWith(query, {"first.example.com"}));
-            out.send(replyWith(query, {"duplicate.example.com"}));
-        } else {
-            out.send(replyWith(query, {"second.example.com"}));
-        }
-    });
-    MxResolver resolver(kFast);
-    EXPECT_EQ(ask(resolver, server.setting()).result.value(), "1");
-    EXPECT_EQ(resolver.store().best(), "first.example.com");
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(ask(resolver, server.setting()).result.value(), "1");
-        EXPECT_EQ(resolver.store().best(), "second.example.com");
-    }
-    std::set<std::uint16_t> ids;
-    for (const auto& query : server.queries()) {
-        ids.insert(idOf(query.message));
-    }
-    EXPECT_GT(ids.size(), 1u);
-}
-
-TEST(MxExchange, EmptyInputOrBadDomainSendsNothing) {
+TEST(MxExchange, RefusedDomainSendsNothing) {
     ScriptedDnsServer server(answering({"mx.example.com"}));
-    MxResolver resolver(kFast);
-    ASSERT_EQ(ask(resolver, server.setting()).result.value(), "1");
-
-    EXPECT_EQ(ask(resolver, server.setting(), "").result.value(), "0");
-    EXPECT_EQ(ask(resolver, "", "example.org").result.value(), "0");
-    EXPECT_EQ(resolver.store().count(), 0u);
-    EXPECT_EQ(resolver.store().list(), std::vector<MxRecord>{MxRecord{}});
-    EXPECT_EQ(resolver.store().domain(), "example.com");
-
-    auto tooLong = ask(resolver, server.setting(), std::string(64, 'a') + ".com");
-    ASSERT_FALSE(tooLong.result.ok());
-    EXPECT_EQ(tooLong.result.error().number, kInvalidArgument);
-    EXPECT_EQ(resolver.store().domain(), "example.com");
-    EXPECT_EQ(server.queries().size(), 1u);
+    for (const std::string& domain :
+         {std::string(64, 'a') + ".com", std::string("exa\0mple.com", 12), std::string()}) {
+        const auto result = lookupMx(server.setting(), domain, kPatient);
+        EXPECT_EQ(result.outcome, Outcome::invalidDomain);
+        EXPECT_EQ(result.fault->kind, Fault::Kind::invalidDomain);
+    }
+    EXPECT_EQ(server.tries(), 0u);
 }
 
 TEST(MxExchange, UnansweredQueryIsSentOncePerTryThenFails) {
     ScriptedDnsServer server(kSilent);
-    MxResolver resolver(QueryTiming{150ms, 3});
-    auto outcome = ask(resolver, server.setting());
-    expectQueryError(outcome.result, "Problem receiving MX query");
-    EXPECT_GE(outcome.took, 440ms);
-    EXPECT_LT(outcome.took, 1500ms);
+    const auto result = lookupMx(server.setting(), "example.com", LookupOptions{50ms, 3});
+    expectNoReply(result, "no reply (UDP, 3 tries");
+    EXPECT_EQ(result.wire.tries, 3);
     const auto queries = server.queries();
     ASSERT_EQ(queries.size(), 3u);
     EXPECT_EQ(queries[1].message, queries[0].message);
     EXPECT_EQ(queries[2].message, queries[0].message);
 }
 
-TEST(MxExchange, LateReplyToTheFirstSendIsTakenDuringTheResend) {
-    std::atomic<int> asked = 0;
-    ScriptedDnsServer server([&asked](const Bytes& query, Responder& out) {
-        if (asked++ == 0) {
-            // Half-way through the second try, with room on both sides for a loaded machine.
-            std::this_thread::sleep_for(1500ms);
-            out.send(replyWith(query, {"late.example.com"}));
+TEST(MxExchange, ReplyToTheFirstSendIsTakenDuringTheResend) {
+    // The first try goes unanswered; the second brings the reply to the first.
+    ScriptedDnsServer server([first = Bytes()](const Bytes& query, Responder& out) mutable {
+        if (first.empty()) {
+            first = query;
+        } else {
+            out.send(replyWith(first, {"late.example.com"}));
         }
     });
-    MxResolver resolver(QueryTiming{1000ms, 3});
-    auto outcome = ask(resolver, server.setting());
-    ASSERT_TRUE(outcome.result.ok()) << outcome.result.error().description;
-    EXPECT_EQ(resolver.store().best(), "late.example.com");
-    // A machine slow enough to miss the second try sends a third; the reply still counts.
-    EXPECT_GE(server.udpQueryCount(), 2u);
+    const auto result = lookupMx(server.setting(), "example.com", LookupOptions{300ms, 3});
+    ASSERT_EQ(result.outcome, Outcome::exchangers) << faultOf(result);
+    EXPECT_EQ(names(result), std::vector<std::string>{"late.example.com"});
+    EXPECT_GE(result.wire.tries, 2);
 }
 
-TEST(MxExchange, RefusedPortEndsTheWaitAtOnce) {
-    MxResolver resolver(QueryTiming{1000ms, 3});
-    auto outcome = ask(resolver, "127.0.0.1:" + std::to_string(testing::closedUdpPort()));
-    expectQueryError(outcome.result, "Problem receiving MX query");
-    EXPECT_LT(outcome.took, 500ms);
+TEST(MxExchange, RefusedPortEndsTheTriesAtOnce) {
+    const auto result = lookupMx("127.0.0.1:" + std::to_string(testing::closedUdpPort()),
+                                 "example.com", LookupOptions{1000ms, 3});
+    expectNoReply(result, "the server refused the query");
+    EXPECT_EQ(result.wire.tries, 1);
 }
 
 // A datagram that is not the reply to our query. Which fields must match is the reply
@@ -206,18 +167,22 @@ Bytes forgedReply(const Bytes& query) {
 }
 
 const Impostor kImpostors[] = {
-    {"WrongId",
-     [](const Bytes& query) {
-         auto reply = forgedReply(query);
-         reply.at(1) ^= 0x01;
-         return reply;
-     }},
+    {"WrongId", withOtherId},
     {"OtherName",
      [](const Bytes& query) {
          return ReplyBuilder("example.org", idOf(query)).mx(1, name("forged.example.org")).bytes();
      }},
     {"Empty", [](const Bytes&) { return Bytes{}; }},
     {"FromAnotherPort", forgedReply, true},
+    // A truncation notice without the question, but for another query.
+    {"BareTruncationWithOtherId",
+     [](const Bytes& query) {
+         Bytes header(query.begin(), query.begin() + 12);
+         header.at(1) ^= 0x01;  // ID: one off ours
+         header.at(2) = 0x83;   // response, opcode 0, truncated, recursion desired
+         header.at(5) = 0;      // no question
+         return header;
+     }},
 };
 
 class ImpostorDatagram : public ::testing::TestWithParam<Impostor> {};
@@ -230,50 +195,68 @@ TEST_P(ImpostorDatagram, IsDroppedAndTheGenuineReplyTaken) {
         } else {
             out.send(impostor.make(query));
         }
-        std::this_thread::sleep_for(20ms);
         out.send(replyWith(query, {"genuine.example.com"}));
     });
-    MxResolver resolver(kFast);
-    auto outcome = ask(resolver, server.setting());
-    ASSERT_TRUE(outcome.result.ok()) << outcome.result.error().description;
-    EXPECT_EQ(servers(resolver.store()), std::vector<std::string>{"genuine.example.com"});
-    EXPECT_EQ(server.udpQueryCount(), 1u);
+    const auto result = lookupMx(server.setting(), "example.com", kPatient);
+    ASSERT_EQ(result.outcome, Outcome::exchangers) << faultOf(result);
+    EXPECT_EQ(names(result), std::vector<std::string>{"genuine.example.com"});
+    EXPECT_EQ(server.tries(), 1u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Forgeries, ImpostorDatagram, ::testing::ValuesIn(kImpostors),
                          [](const auto& param) { return std::string(param.param.fault); });
 
 TEST(MxExchange, DroppedDatagramsDoNotExtendTheWait) {
-    ScriptedDnsServer server([](const Bytes& query, Responder& out) {
-        for (int i = 0; i < 12; ++i) {
-            out.send(kImpostors[0].make(query));
-            std::this_thread::sleep_for(50ms);
+    // Impostors keep coming for far longer than the lookup may take; the lookup must give up
+    // while they still do.
+    std::atomic<bool> lookupOver = false;
+    std::atomic<bool> stillSending = true;
+    ScriptedDnsServer server([&](const Bytes& query, Responder& out) {
+        for (int i = 0; i < 400 && !lookupOver; ++i) {
+            out.send(withOtherId(query));
+            std::this_thread::sleep_for(10ms);
         }
+        stillSending = lookupOver.load();
     });
-    MxResolver resolver(QueryTiming{200ms, 1});
-    auto outcome = ask(resolver, server.setting());
-    expectQueryError(outcome.result, "Problem receiving MX query");
-    EXPECT_LT(outcome.took, 550ms);
+    const auto result = lookupMx(server.setting(), "example.com", LookupOptions{100ms, 1});
+    lookupOver = true;
+    expectNoReply(result, "no reply");
+    EXPECT_GE(result.wire.dropped, 1u);
+    EXPECT_TRUE(stillSending);
 }
 
 TEST(MxExchange, TruncatedReplyIsAskedAgainOverTcp) {
-    ScriptedDnsServer server(
-        [](const Bytes& query, Responder& out) {
-            out.send(withTruncation(replyWith(query, {"partial.example.com"})));
-        },
-        [](const Bytes& query, Responder& out) {
-            out.send(kImpostors[0].make(query));
-            out.send(replyWith(query, {"mx1.example.com", "mx2.example.com", "mx3.example.com"}));
-        });
-    MxResolver resolver(kFast);
-    auto outcome = ask(resolver, server.setting());
-    ASSERT_TRUE(outcome.result.ok()) << outcome.result.error().description;
-    EXPECT_EQ(outcome.result.value(), "3");
-    EXPECT_EQ(resolver.store().best(), "mx1.example.com");
+    ScriptedDnsServer server(truncatedOverUdp(), [](const Bytes& query, Responder& out) {
+        out.send(withOtherId(query));
+        out.send(replyWith(query, {"mx1.example.com", "mx2.example.com", "mx3.example.com"}));
+    });
+    const auto result = lookupMx(server.setting(), "example.com", kPatient);
+    ASSERT_EQ(result.outcome, Outcome::exchangers) << faultOf(result);
+    EXPECT_EQ(result.exchangers.size(), 3u);
+    EXPECT_EQ(result.wire.transport, Transport::tcp);
+    EXPECT_TRUE(result.wire.truncated);
+    EXPECT_EQ(result.wire.tries, 2);
+    EXPECT_EQ(result.wire.dropped, 1u);
     const auto queries = server.queries();
     ASSERT_EQ(queries.size(), 2u);
     EXPECT_TRUE(queries[1].overTcp);
     EXPECT_EQ(queries[1].message, queries[0].message);
+}
+
+TEST(MxExchange, TruncationWithoutTheQuestionStillLeadsToTcp) {
+    ScriptedDnsServer server(
+        [](const Bytes& query, Responder& out) {
+            Bytes header(query.begin(), query.begin() + 12);  // ID: ours
+            header.at(2) = 0x83;  // response, opcode 0, truncated, recursion desired
+            header.at(3) = 0x80;  // recursion available, NOERROR
+            header.at(5) = 0;     // no question: some servers leave it out when truncating
+            out.send(header);
+        },
+        answering({"whole.example.com"}));
+    const auto result = lookupMx(server.setting(), "example.com", kPatient);
+    ASSERT_EQ(result.outcome, Outcome::exchangers) << faultOf(result);
+    EXPECT_EQ(names(result), std::vector<std::string>{"whole.example.com"});
+    EXPECT_EQ(result.wire.transport, Transport::tcp);
 }
 
 TEST(MxExchange, DatagramsLongerThan2048BytesAreAskedAgainOverTcp) {
@@ -287,115 +270,117 @@ TEST(MxExchange, DatagramsLongerThan2048BytesAreAskedAgainOverTcp) {
                 out.send(reply.additional(testing::pointerTo(12), 16, Bytes(padding, 'x')).bytes());
             },
             answering({"tcp.example.com"}));
-        MxResolver resolver(kFast);
-        auto outcome = ask(resolver, server.setting());
-        ASSERT_TRUE(outcome.result.ok()) << outcome.result.error().description;
-        EXPECT_EQ(resolver.store().best(), size <= 2048 ? "udp.example.com" : "tcp.example.com");
+        const auto result = lookupMx(server.setting(), "example.com", kPatient);
+        ASSERT_EQ(result.outcome, Outcome::exchangers) << faultOf(result);
+        EXPECT_EQ(result.exchangers.at(0).name,
+                  size <= 2048 ? "udp.example.com" : "tcp.example.com");
     }
 }
 
 struct TcpFault {
     const char* fault;
     ScriptedDnsServer::Script script;
+    const char* saying;
 };
 
 class TcpWithoutAnswer : public ::testing::TestWithParam<TcpFault> {};
 
-TEST_P(TcpWithoutAnswer, FailsWithinTheTimeLimits) {
-    ScriptedDnsServer server(
-        [](const Bytes& query, Responder& out) {
-            out.send(withTruncation(replyWith(query, {"partial.example.com"})));
-        },
-        GetParam().script);
-    MxResolver resolver(QueryTiming{200ms, 2});
-    auto outcome = ask(resolver, server.setting());
-    expectQueryError(outcome.result, "Problem receiving MX query");
-    EXPECT_LT(outcome.took, 1500ms);
+TEST_P(TcpWithoutAnswer, SaysWhatHappened) {
+    ScriptedDnsServer server(truncatedOverUdp(), GetParam().script);
+    const auto result = lookupMx(server.setting(), "example.com", kHasty);
+    expectNoReply(result, std::string("over TCP, ") + GetParam().saying);
     EXPECT_GE(server.tcpQueryCount(), 1u);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, TcpWithoutAnswer,
     ::testing::Values(
-        TcpFault{"ClosesUnanswered", nullptr},
-        TcpFault{"WrongId",
-                 [](const Bytes& query, Responder& out) { out.send(kImpostors[0].make(query)); }},
+        TcpFault{"ClosesUnanswered", nullptr, "the server closed the connection without replying"},
+        TcpFault{"WrongIdThenCloses",
+                 [](const Bytes& query, Responder& out) { out.send(withOtherId(query)); },
+                 "the server closed the connection without replying"},
         TcpFault{"CutInsideTheMessage",
                  [](const Bytes& query, Responder& out) {
                      auto reply = replyWith(query, {"mx.example.com"});
+                     // A length nine bytes longer than the message that follows it.
                      reply.insert(reply.begin(), {0, static_cast<std::uint8_t>(reply.size() + 9)});
                      out.sendRaw(reply);
-                 }},
-        TcpFault{"CutInsideTheLength", [](const Bytes&, Responder& out) { out.sendRaw(Bytes{0}); }},
+                 },
+                 "the server closed the connection after 59 of the 68 bytes of the message"},
+        TcpFault{"CutInsideTheLength",
+                 [](const Bytes&, Responder& out) {
+                     out.sendRaw(Bytes{0});  // the first of the two length bytes only
+                 },
+                 "the server closed the connection after 1 of the 2 bytes of a length prefix"},
+        TcpFault{"Resets", [](const Bytes&, Responder& out) { out.reset(); },
+                 "the server reset the connection"},
         TcpFault{"AnswersTooLate",
                  [](const Bytes& query, Responder& out) {
-                     std::this_thread::sleep_for(300ms);
+                     std::this_thread::sleep_for(kHasty.timeout * 3);
                      out.send(replyWith(query, {"late.example.com"}));
-                 }}),
+                 },
+                 "timed out waiting for the reply"}),
     [](const auto& param) { return std::string(param.param.fault); });
 
-struct FailureCode {
-    std::uint8_t rcode;
-    const char* named;
-};
-
-class FailureResponseCode : public ::testing::TestWithParam<FailureCode> {};
-
-TEST_P(FailureResponseCode, RaisesNamingTheCodeAndStoresNothing) {
-    const auto rcode = GetParam().rcode;
-    ScriptedDnsServer server([rcode](const Bytes& query, Responder& out) {
-        out.send(withResponseCode(replyWith(query, {"mx.example.com"}), rcode));
-    });
-    MxResolver resolver(kFast);
-    expectQueryError(ask(resolver, server.setting()).result,
-                     std::string("DNS server answered ") + GetParam().named);
-    EXPECT_EQ(resolver.store().count(), 0u);
-    EXPECT_EQ(resolver.store().best(), "");
+TEST(MxExchange, RefusedTcpEndsTheTriesAtOnce) {
+    ScriptedDnsServer server(truncatedOverUdp(), nullptr, ScriptedDnsServer::Tcp::refusing);
+    const auto result = lookupMx(server.setting(), "example.com", kPatient);
+    expectNoReply(result, "over TCP, the server refused the connection");
+    EXPECT_EQ(result.wire.tries, 2);
 }
 
-INSTANTIATE_TEST_SUITE_P(Codes, FailureResponseCode,
-                         ::testing::Values(FailureCode{1, "FORMERR"}, FailureCode{2, "SERVFAIL"},
-                                           FailureCode{4, "NOTIMP"}, FailureCode{5, "REFUSED"},
-                                           FailureCode{9, "NOTAUTH"},
-                                           FailureCode{11, "response code 11"},
-                                           FailureCode{15, "response code 15"}),
-                         [](const auto& param) { return std::to_string(param.param.rcode); });
+TEST(MxExchange, TcpFallbackGetsOnlyWhatIsLeftOfTheBudget) {
+    // Two UDP tries go unanswered and the third is truncated: of three tries' time, the TCP
+    // fallback has one try's worth left, however silent the TCP server is.
+    ScriptedDnsServer server(
+        [asked = 0](const Bytes& query, Responder& out) mutable {
+            if (++asked == 3) {
+                out.send(withTruncation(replyWith(query, {})));
+            }
+        },
+        [](const Bytes&, Responder&) { std::this_thread::sleep_for(700ms); });
+    const auto result = lookupMx(server.setting(), "example.com", LookupOptions{200ms, 3});
+    expectNoReply(result, "within the lookup's 600 ms");
+    EXPECT_LE(server.tcpQueryCount(), 1u);
+}
 
-TEST(MxExchange, NoErrorAndNameErrorWithoutAnswersGiveZero) {
-    for (const std::uint8_t rcode : {std::uint8_t{0}, std::uint8_t{3}}) {
+TEST(MxExchange, ServerFailureNamesTheCode) {
+    const std::pair<std::uint8_t, const char*> codes[] = {
+        {2, "SERVFAIL"}, {5, "REFUSED"}, {11, "response code 11"}};
+    for (const auto& [code, named] : codes) {
+        const std::uint8_t rcode = code;
         ScriptedDnsServer server([rcode](const Bytes& query, Responder& out) {
-            out.send(withResponseCode(replyWith(query, {}), rcode));
+            out.send(withResponseCode(replyWith(query, {"mx.example.com"}), rcode));
         });
-        MxResolver resolver(kFast);
-        EXPECT_EQ(ask(resolver, server.setting()).result.value(), "0");
-        EXPECT_EQ(resolver.store().best(), "");
+        const auto result = lookupMx(server.setting(), "example.com", kPatient);
+        EXPECT_EQ(result.outcome, Outcome::serverFailure);
+        EXPECT_EQ(result.rcode, rcode);
+        EXPECT_EQ(faultOf(result), std::string("DNS server answered ") + named);
+        EXPECT_TRUE(result.exchangers.empty());
     }
 }
 
-TEST(MxExchange, MalformedReplyRaisesAndListsNothing) {
-    // The second exchange is a pointer to itself.
-    ScriptedDnsServer looping([](const Bytes& query, Responder& out) {
-        ReplyBuilder reply("example.com", idOf(query));
-        reply.mx(10, name("mx1.example.com"));
-        const auto exchangeAt = static_cast<std::uint16_t>(reply.offset() + 2 + 10 + 2);
-        out.send(reply.mx(20, testing::pointerTo(exchangeAt)).bytes());
+TEST(MxExchange, EachLookupUsesItsOwnSocketAndAFreshId) {
+    // The first query is answered twice; the duplicate must not be taken by the next lookup.
+    ScriptedDnsServer server([asked = 0](const Bytes& query, Responder& out) mutable {
+        if (asked++ == 0) {
+            out.send(replyWith(query, {"first.example.com"}));
+            out.send(replyWith(query, {"duplicate.example.com"}));
+        } else {
+            out.send(replyWith(query, {"second.example.com"}));
+        }
     });
-    // The header promises three answers; the reply ends after two.
-    ScriptedDnsServer cut([](const Bytes& query, Responder& out) {
-        auto reply = replyWith(query, {"mx1.example.com", "mx2.example.com"});
-        reply.at(7) = 3;
-        out.send(reply);
-    });
-    MxResolver resolver(kFast);
-    auto loop = ask(resolver, looping.setting()).result;
-    ASSERT_FALSE(loop.ok());
-    EXPECT_EQ(resolver.store().count(), 0u);
-    EXPECT_EQ(resolver.store().best(), "");
-
-    auto shortReply = ask(resolver, cut.setting()).result;
-    ASSERT_FALSE(shortReply.ok());
-    EXPECT_EQ(shortReply.error().number, kSubscriptOutOfRange);
-    EXPECT_EQ(resolver.store().count(), 0u);
+    EXPECT_EQ(names(lookupMx(server.setting(), "example.com", kPatient)),
+              std::vector<std::string>{"first.example.com"});
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(names(lookupMx(server.setting(), "example.com", kPatient)),
+                  std::vector<std::string>{"second.example.com"});
+    }
+    std::set<std::uint16_t> ids;
+    for (const auto& query : server.queries()) {
+        ids.insert(idOf(query.message));
+    }
+    EXPECT_GT(ids.size(), 1u);
 }
 
 std::size_t openDescriptors() {
@@ -414,28 +399,17 @@ TEST(MxExchange, EveryWayOutClosesItsSockets) {
     {
         ScriptedDnsServer answered(answering({"mx.example.com"}));
         ScriptedDnsServer silent(kSilent);
-        ScriptedDnsServer truncated(
-            [](const Bytes& query, Responder& out) {
-                out.send(withTruncation(replyWith(query, {})));
-            },
-            answering({"mx.example.com"}));
+        ScriptedDnsServer truncated(truncatedOverUdp(), answering({"mx.example.com"}));
         ScriptedDnsServer failing([](const Bytes& query, Responder& out) {
             out.send(withResponseCode(replyWith(query, {}), 2));
         });
         const std::string refused = "127.0.0.1:" + std::to_string(testing::closedUdpPort());
-        MxResolver resolver(QueryTiming{50ms, 2});
         for (const auto& setting : {answered.setting(), silent.setting(), truncated.setting(),
                                     failing.setting(), refused, std::string("[fe80::1]")}) {
-            ask(resolver, setting);
+            lookupMx(setting, "example.com", LookupOptions{50ms, 2});
         }
     }
     EXPECT_EQ(openDescriptors(), before);
-}
-
-TEST(MxExchange, DefaultTimingIsThreeTriesOfTwoSeconds) {
-    const MxResolver resolver;
-    EXPECT_EQ(resolver.timing().perTry, 2000ms);
-    EXPECT_EQ(resolver.timing().tries, 3);
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "lookup/tests/reply_builder.h"
+#include "testing/reply_builder.h"
 #include "ombrix/lookup/query_message.h"
 #include "ombrix/lookup/reply.h"
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "lookup/tests/reply_builder.h"
+#include "testing/reply_builder.h"
 #include "ombrix/lookup/presentation.h"
 
 namespace ombrix::lookup {

@@ -5,9 +5,9 @@
 #include <netdb.h>
 #include <netinet/in.h>
 
-#include "lookup/tests/reply_builder.h"
-#include "lookup/tests/scripted_dns_server.h"
-#include "ombrix/lookup/resolver.h"
+#include "ombrix/lookup/mx_lookup.h"
+#include "testing/reply_builder.h"
+#include "testing/scripted_dns_server.h"
 
 namespace ombrix::lookup {
 namespace {
@@ -55,18 +55,32 @@ TEST(ResolveServer, NumericAddressesGetTheirPort) {
     EXPECT_EQ(in6.sin6_addr.s6_addr[15], 1);
 }
 
+// Only a dotted quad of four decimal parts or an IPv6 address is taken as it is; the legacy
+// forms that reach 0.0.0.42 or 127.0.0.1 are host names and go to the resolver, which here
+// has no time left, so nothing is looked up.
+TEST(ResolveServer, OnlyStrictAddressesSkipTheResolver) {
+    const auto spent = Clock::now();
+    for (const char* address : {"192.0.2.1", "::1", "[2001:db8::1]:53"}) {
+        EXPECT_TRUE(resolveServer(address, spent).has_value()) << address;
+    }
+    for (const char* legacy : {"42", "0", "127.1", "0x7f.1", "2130706433", "127.0.0.01"}) {
+        const auto server = resolveServer(legacy, spent);
+        ASSERT_FALSE(server.has_value()) << legacy;
+        EXPECT_EQ(server.error().kind, Fault::Kind::badServer);
+        EXPECT_EQ(server.error().description, std::string("Cannot resolve DNS server \"") + legacy +
+                                                  "\": no answer before the lookup's time ran out");
+    }
+}
+
 // The original returned "0" here, which a host cannot tell from "no exchangers".
-TEST(ResolveServer, UnusableServerIsAnErrorNamingIt) {
-    MxResolver resolver(QueryTiming{100ms, 1});
-    for (const char* setting : {"ns.example:99999", "[::1", "[fe80::1]"}) {
-        resolver.setServer(setting);
-        auto result = resolver.query("example.com");
-        ASSERT_FALSE(result.ok()) << setting;
-        EXPECT_EQ(result.error().number, kQueryFailed);
-        EXPECT_EQ(result.error().source, kQuerySource);
-        EXPECT_NE(result.error().description.find(std::string("\"") + setting + "\""),
+TEST(ResolveServer, UnusableServerIsAFaultNamingIt) {
+    for (const char* setting : {"ns.example:99999", "[::1", "[fe80::1]", "127.0.0.1 x"}) {
+        const auto result = lookupMx(setting, "example.com", LookupOptions{100ms, 1});
+        EXPECT_EQ(result.outcome, Outcome::noReply) << setting;
+        ASSERT_TRUE(result.fault.has_value()) << setting;
+        EXPECT_NE(result.fault->description.find(std::string("\"") + setting + "\""),
                   std::string::npos)
-            << result.error().description;
+            << result.fault->description;
     }
 }
 
@@ -81,16 +95,12 @@ TEST(ResolveServer, HostNamesAreLookedUp) {
         GTEST_SKIP() << "localhost resolves to IPv6 first here";
     }
     testing::ScriptedDnsServer server([](const auto& query, testing::Responder& out) {
-        out.send(testing::ReplyBuilder("example.com",
-                                       static_cast<std::uint16_t>(query.at(0) << 8 | query.at(1)))
-                     .mx(10, testing::name("mx.example.com"))
-                     .bytes());
+        out.send(testing::ReplyBuilder::answering(query, "example.com", {"mx.example.com"}));
     });
-    MxResolver resolver(QueryTiming{200ms, 2});
-    resolver.setServer("localhost:" + std::to_string(server.port()));
-    auto result = resolver.query("example.com");
-    ASSERT_TRUE(result.ok()) << result.error().description;
-    EXPECT_EQ(result.value(), "1");
+    const auto result = lookupMx("localhost:" + std::to_string(server.port()), "example.com",
+                                 LookupOptions{1000ms, 2});
+    ASSERT_EQ(result.outcome, Outcome::exchangers);
+    EXPECT_EQ(result.wire.server, server.setting());
 }
 
 }  // namespace

@@ -20,6 +20,7 @@
 #include "sample/error_box.h"
 #include "sample/tests/mx_replies.h"
 #include "sample/tests/qt_printing.h"
+#include "testing/temporary_registry.h"
 
 namespace ombrix::sample {
 namespace {
@@ -27,6 +28,23 @@ namespace {
 using testing::answering;
 using testing::Responder;
 using testing::ScriptedDnsServer;
+
+// The control is registered once for the whole run, when tests run (not when they are only
+// listed).
+class RegisteredControl : public ::testing::Environment {
+  public:
+    void SetUp() override {
+        registration_.emplace(OMBRIX_LIBRARY_PATH);
+        ASSERT_EQ(registration_->failure(), "");
+    }
+    void TearDown() override { registration_.reset(); }
+
+  private:
+    std::optional<ombrix::testing::TemporaryRegistration> registration_;
+};
+
+[[maybe_unused]] const auto* const kRegisteredControl =
+    ::testing::AddGlobalTestEnvironment(new RegisteredControl);
 
 struct Report {
     QWidget* window;

@@ -5,13 +5,13 @@
 #include <utility>
 #include <vector>
 
-#include "lookup/tests/reply_builder.h"
-#include "lookup/tests/scripted_dns_server.h"
+#include "testing/reply_builder.h"
+#include "testing/scripted_dns_server.h"
 
 namespace ombrix::sample::testing {
 
-using lookup::testing::Responder;
-using lookup::testing::ScriptedDnsServer;
+using ombrix::testing::Responder;
+using ombrix::testing::ScriptedDnsServer;
 
 struct Exchanger {
     std::uint16_t pref;
@@ -22,10 +22,9 @@ struct Exchanger {
 inline ScriptedDnsServer::Script answering(std::string domain, std::vector<Exchanger> reply) {
     return [domain = std::move(domain), reply = std::move(reply)](
                const std::vector<std::uint8_t>& query, Responder& out) {
-        const auto id = static_cast<std::uint16_t>(query.at(0) << 8 | query.at(1));
-        lookup::testing::ReplyBuilder builder(domain, id);
+        ombrix::testing::ReplyBuilder builder(domain, ombrix::testing::idOf(query));
         for (const auto& exchanger : reply) {
-            builder.mx(exchanger.pref, lookup::testing::name(exchanger.name));
+            builder.mx(exchanger.pref, ombrix::testing::name(exchanger.name));
         }
         out.send(builder.bytes());
     };

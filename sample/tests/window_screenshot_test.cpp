@@ -13,9 +13,9 @@
 #include <cstdlib>
 
 #include "sample/main_window.h"
-#include "sample/tests/control_registration.h"
 #include "sample/tests/mx_replies.h"
-#include "sample/tests/virtual_display.h"
+#include "testing/temporary_registry.h"
+#include "testing/virtual_display.h"
 
 namespace ombrix::sample {
 namespace {
@@ -54,7 +54,7 @@ QImage grabFromScreen(const QWidget& window) {
 }
 
 TEST(WindowScreenshot, ListedEntriesAreDrawnOnScreen) {
-    auto display = testing::VirtualDisplay::start(10s);
+    auto display = ombrix::testing::VirtualDisplay::start(10s);
     ASSERT_TRUE(display) << "Xvfb could not be started (scripts/setup.sh installs it)";
     setenv("DISPLAY", display->name().c_str(), 1);
     setenv("QT_QPA_PLATFORM", "xcb", 1);
@@ -64,7 +64,8 @@ TEST(WindowScreenshot, ListedEntriesAreDrawnOnScreen) {
     char name[] = "window_screenshot_test";
     char* argv[] = {name, nullptr};
     QApplication app(argc, argv);
-    const testing::TemporaryControlStore store;
+    const ombrix::testing::TemporaryRegistration registration(OMBRIX_LIBRARY_PATH);
+    ASSERT_EQ(registration.failure(), "");
 
     testing::ScriptedDnsServer server(testing::answering(
         "ombrix.example",

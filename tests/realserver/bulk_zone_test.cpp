@@ -93,9 +93,9 @@ TEST(BulkZone, EveryDomainOfAListGetsOneLineThatMatchesTheZone) {
             file << domain << '\n';
         }
     }
-    const int status = tools::testing::spawnProgram(
-        MXLOOKUP_PATH, {"--json", "-q", "@" + server.address(), "-f", list},
-        {"/dev/null", out, err});
+    const int status =
+        tools::spawnProgram(MXLOOKUP_PATH, {"--json", "-q", "@" + server.address(), "-f", list},
+                            {"/dev/null", out, err});
     std::ifstream errors(err);
     std::stringstream errorText;
     errorText << errors.rdbuf();

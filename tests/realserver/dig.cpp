@@ -87,13 +87,12 @@ DigAnswer digMx(const ServerUnderTest& server, const std::string& domain, DigTra
     return answer;
 }
 
-std::vector<lookup::MxRecord> expectedStore(const DigAnswer& answer) {
-    std::vector<lookup::MxRecord> records;
+std::vector<MxRecord> expectedStore(const DigAnswer& answer) {
+    std::vector<MxRecord> records;
     std::copy_if(answer.records.begin(), answer.records.end(), std::back_inserter(records),
-                 [](const lookup::MxRecord& r) { return r.server != "."; });
-    std::stable_sort(
-        records.begin(), records.end(),
-        [](const lookup::MxRecord& a, const lookup::MxRecord& b) { return a.pref < b.pref; });
+                 [](const MxRecord& r) { return r.server != "."; });
+    std::stable_sort(records.begin(), records.end(),
+                     [](const MxRecord& a, const MxRecord& b) { return a.pref < b.pref; });
     return records;
 }
 

@@ -10,7 +10,6 @@
 namespace ombrix::realserver {
 namespace {
 
-using lookup::MxRecord;
 
 using DmExampleNames = RealServerLookup;
 

@@ -9,7 +9,6 @@
 namespace ombrix::realserver {
 namespace {
 
-using lookup::MxRecord;
 
 using MxExampleZone = RealServerLookup;
 

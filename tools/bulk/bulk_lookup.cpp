@@ -129,8 +129,7 @@ void BulkLookup::start(std::string domain, BulkIo& io, Clock::time_point now) {
         DomainReport report{std::move(domain), {}, {}};
         report.result.outcome = lookup::Outcome::invalidDomain;
         report.result.wire.server = serverText_;
-        report.result.fault =
-            lookup::Fault{lookup::Fault::Kind::invalidDomain, encoded.error().description};
+        report.result.fault = std::move(encoded.error());
         ++progress_.done;
         ++progress_.outcomes[indexOf(report.result.outcome)];
         io.report(std::move(report));

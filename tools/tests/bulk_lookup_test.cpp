@@ -6,20 +6,20 @@
 #include <mutex>
 #include <set>
 
-#include "lookup/tests/reply_builder.h"
-#include "lookup/tests/scripted_dns_server.h"
 #include "ombrix/lookup/byte_reader.h"
+#include "testing/reply_builder.h"
+#include "testing/scripted_dns_server.h"
 
 namespace ombrix::tools {
 namespace {
 
 using namespace std::chrono_literals;
 using lookup::Outcome;
-using lookup::testing::Bytes;
-using lookup::testing::name;
-using lookup::testing::ReplyBuilder;
-using lookup::testing::Responder;
-using lookup::testing::ScriptedDnsServer;
+using testing::Bytes;
+using testing::name;
+using testing::ReplyBuilder;
+using testing::Responder;
+using testing::ScriptedDnsServer;
 
 class CollectingIo : public BulkIo {
   public:

@@ -6,8 +6,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "lookup/tests/reply_builder.h"
-#include "lookup/tests/scripted_dns_server.h"
+#include "testing/reply_builder.h"
+#include "testing/scripted_dns_server.h"
 #include "tools/mxlookup_command.h"
 #include "tools/resolv_conf.h"
 #include "tools/tests/spawn_program.h"
@@ -16,15 +16,12 @@ namespace ombrix::tools {
 namespace {
 
 using namespace std::chrono_literals;
-using lookup::testing::Bytes;
-using lookup::testing::name;
-using lookup::testing::ReplyBuilder;
-using lookup::testing::Responder;
-using lookup::testing::ScriptedDnsServer;
-
-std::uint16_t idOf(const Bytes& query) {
-    return static_cast<std::uint16_t>(query.at(0) << 8 | query.at(1));
-}
+using testing::Bytes;
+using testing::idOf;
+using testing::name;
+using testing::ReplyBuilder;
+using testing::Responder;
+using testing::ScriptedDnsServer;
 
 void answerThree(const Bytes& query, Responder& out) {
     out.send(ReplyBuilder("example.com", idOf(query))
@@ -43,7 +40,7 @@ struct Run {
 Run lookup(std::vector<std::string_view> args, const std::string& resolvConf = "/nonexistent") {
     std::ostringstream out;
     std::ostringstream err;
-    int status = runMxLookup(args, out, err, resolvConf, lookup::QueryTiming{200ms, 1});
+    int status = runMxLookup(args, out, err, resolvConf, lookup::LookupOptions{200ms, 1});
     return {status, out.str(), err.str()};
 }
 
@@ -141,8 +138,7 @@ Run runProgram(std::vector<std::string> args, std::string outPath = {},
         outPath = scratchFile("out.txt");
     }
     const std::string errPath = scratchFile("err.txt");
-    const int status =
-        testing::spawnProgram(MXLOOKUP_PATH, std::move(args), {inPath, outPath, errPath});
+    const int status = spawnProgram(MXLOOKUP_PATH, std::move(args), {inPath, outPath, errPath});
     auto slurp = [](const std::string& path) {
         std::ostringstream text;
         text << std::ifstream(path).rdbuf();
@@ -158,8 +154,7 @@ TEST(MxLookupProgram, ExitStatusAndStreams) {
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out.rfind("Number of results : 3\nBest MX : a.example.com\n", 0), 0u);
 
-    run = runProgram(
-        {"@127.0.0.1:" + std::to_string(lookup::testing::closedUdpPort()), "example.com"});
+    run = runProgram({"@127.0.0.1:" + std::to_string(testing::closedUdpPort()), "example.com"});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err,
               "Error 20000 (MXQuery): Problem receiving MX query: the server refused the query "

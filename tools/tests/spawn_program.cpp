@@ -4,7 +4,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
-namespace ombrix::tools::testing {
+namespace ombrix::tools {
 
 int spawnProgram(const std::string& program, std::vector<std::string> args,
                  const ProgramFiles& files) {
@@ -30,4 +30,4 @@ int spawnProgram(const std::string& program, std::vector<std::string> args,
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-}  // namespace ombrix::tools::testing
+}  // namespace ombrix::tools

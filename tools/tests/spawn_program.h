@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-namespace ombrix::tools::testing {
+namespace ombrix::tools {
 
 // Where a spawned program reads and writes: files by path ("/dev/full" is a path too).
 struct ProgramFiles {
@@ -17,4 +17,4 @@ struct ProgramFiles {
 int spawnProgram(const std::string& program, std::vector<std::string> args,
                  const ProgramFiles& files);
 
-}  // namespace ombrix::tools::testing
+}  // namespace ombrix::tools

@@ -4,7 +4,8 @@
 #include <string_view>
 #include <vector>
 
-#include "ombrix/lookup/error.h"
+#include "ombrix/lookup/expected.h"
+#include "ombrix/lookup/mx_result.h"
 
 namespace ombrix::lookup {
 
@@ -18,8 +19,8 @@ struct WireName {
 // Turns the domain a host typed (UTF-8) into the name to ask for. ASCII goes out byte for
 // byte in its case; anything else through IDNA2008 with the UTS #46 mapping. One trailing dot
 // is the root. Empty labels elsewhere, labels over 63 octets, names over 253 characters and
-// what IDNA rejects fail with error 5.
-Expected<WireName> encodeDomain(std::string_view domain);
+// what IDNA rejects fail as an invalid domain.
+Expected<WireName, Fault> encodeDomain(std::string_view domain);
 
 // An ASCII letter in lower case; any other byte as it is. Names compare this way.
 inline std::uint8_t foldAsciiCase(std::uint8_t byte) {

@@ -1,4 +1,4 @@
-#include "sample/tests/virtual_display.h"
+#include "testing/virtual_display.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -16,7 +16,7 @@
 
 extern char** environ;
 
-namespace ombrix::sample::testing {
+namespace ombrix::testing {
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -133,4 +133,4 @@ bool VirtualDisplay::startWindowManager(const std::string& configFile,
     return true;
 }
 
-}  // namespace ombrix::sample::testing
+}  // namespace ombrix::testing

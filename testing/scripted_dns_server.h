@@ -11,7 +11,9 @@
 
 #include "ombrix/lookup/socket_handle.h"
 
-namespace ombrix::lookup::testing {
+namespace ombrix::testing {
+
+using lookup::SocketHandle;
 
 // How a scripted server answers one query, called on the server's thread.
 class Responder {
@@ -26,6 +28,8 @@ class Responder {
     virtual void sendFromOtherPort(const Bytes& message) = 0;
     // TCP: bytes written as they are, without a length prefix.
     virtual void sendRaw(const Bytes& bytes) = 0;
+    // TCP: ends the connection with a reset instead of an orderly close.
+    virtual void reset() = 0;
 };
 
 struct ReceivedQuery {
@@ -40,8 +44,11 @@ class ScriptedDnsServer {
   public:
     using Script = std::function<void(const std::vector<std::uint8_t>& query, Responder&)>;
 
+    // Whether the TCP port takes connections or refuses them.
+    enum class Tcp { listening, refusing };
+
     // Without a TCP script, TCP connections are closed unanswered.
-    explicit ScriptedDnsServer(Script udp, Script tcp = nullptr);
+    explicit ScriptedDnsServer(Script udp, Script tcp = nullptr, Tcp tcpMode = Tcp::listening);
     ~ScriptedDnsServer();
     ScriptedDnsServer(const ScriptedDnsServer&) = delete;
     ScriptedDnsServer& operator=(const ScriptedDnsServer&) = delete;
@@ -52,6 +59,8 @@ class ScriptedDnsServer {
     std::vector<ReceivedQuery> queries() const;
     std::size_t udpQueryCount() const;
     std::size_t tcpQueryCount() const;
+    // Every query received, over both transports: the tries a client made.
+    std::size_t tries() const { return queries().size(); }
 
   private:
     void serve();
@@ -61,6 +70,7 @@ class ScriptedDnsServer {
 
     Script udpScript_;
     Script tcpScript_;
+    Tcp tcpMode_;
     SocketHandle udp_;
     SocketHandle tcp_;
     SocketHandle otherPort_;
@@ -74,4 +84,4 @@ class ScriptedDnsServer {
 // A port on 127.0.0.1 where nothing listens: UDP sent there is refused by ICMP.
 std::uint16_t closedUdpPort();
 
-}  // namespace ombrix::lookup::testing
+}  // namespace ombrix::testing

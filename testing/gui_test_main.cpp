@@ -1,3 +1,6 @@
+// The main of every widget test: without a display unless the caller chose a platform, and
+// with the application object made only when tests run, so that listing them at build time
+// needs no display. Tests that need more for the whole run add their own environment.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -5,8 +8,6 @@
 
 namespace {
 
-// The application object is made only when tests run, so that listing the tests at build
-// time needs no display.
 class ApplicationEnvironment : public ::testing::Environment {
   public:
     ApplicationEnvironment(int& argc, char** argv) : argc_(argc), argv_(argv) {}
@@ -24,6 +25,9 @@ class ApplicationEnvironment : public ::testing::Environment {
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
     ::testing::AddGlobalTestEnvironment(new ApplicationEnvironment(argc, argv));
     return RUN_ALL_TESTS();
 }

@@ -1,4 +1,4 @@
-#include "lookup/tests/scripted_dns_server.h"
+#include "testing/scripted_dns_server.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -11,7 +11,7 @@
 #include <span>
 #include <stdexcept>
 
-namespace ombrix::lookup::testing {
+namespace ombrix::testing {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -84,6 +84,7 @@ class UdpResponder : public Responder {
     void send(const Bytes& message) override { sendFrom(fd_, message); }
     void sendFromOtherPort(const Bytes& message) override { sendFrom(otherFd_, message); }
     void sendRaw(const Bytes& bytes) override { sendFrom(fd_, bytes); }
+    void reset() override {}
 
   private:
     void sendFrom(int fd, const Bytes& message) {
@@ -112,6 +113,11 @@ class TcpResponder : public Responder {
     }
     void sendFromOtherPort(const Bytes& message) override { send(message); }
     void sendRaw(const Bytes& bytes) override { writeAll(fd_, bytes); }
+    void reset() override {
+        // Closing with a zero linger time sends RST instead of FIN.
+        const linger abort{1, 0};
+        ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+    }
 
   private:
     int fd_;
@@ -119,8 +125,8 @@ class TcpResponder : public Responder {
 
 }  // namespace
 
-ScriptedDnsServer::ScriptedDnsServer(Script udp, Script tcp)
-    : udpScript_(std::move(udp)), tcpScript_(std::move(tcp)) {
+ScriptedDnsServer::ScriptedDnsServer(Script udp, Script tcp, Tcp tcpMode)
+    : udpScript_(std::move(udp)), tcpScript_(std::move(tcp)), tcpMode_(tcpMode) {
     // UDP picks a free port; TCP must get the same number, which may be taken, so try again.
     for (int attempt = 0; attempt < kBindAttempts && !tcp_.valid(); ++attempt) {
         udp_ = boundSocket(SOCK_DGRAM, 0);
@@ -132,7 +138,9 @@ ScriptedDnsServer::ScriptedDnsServer(Script udp, Script tcp)
     }
     otherPort_ = boundSocket(SOCK_DGRAM, 0);
     wake_ = SocketHandle(::eventfd(0, EFD_CLOEXEC));
-    if (!tcp_.valid() || ::listen(tcp_.fd(), 8) != 0 || !otherPort_.valid() || !wake_.valid()) {
+    // A bound port that does not listen answers connections with a refusal.
+    const bool ready = tcpMode_ == Tcp::refusing || ::listen(tcp_.fd(), 8) == 0;
+    if (!tcp_.valid() || !ready || !otherPort_.valid() || !wake_.valid()) {
         throw std::runtime_error("scripted DNS server: cannot bind on 127.0.0.1");
     }
     thread_ = std::thread([this] { serve(); });
@@ -172,7 +180,8 @@ void ScriptedDnsServer::serve() {
     const auto end = std::chrono::steady_clock::now() + kLifetimeCap;
     while (std::chrono::steady_clock::now() < end) {
         pollfd fds[3] = {{wake_.fd(), POLLIN, 0}, {udp_.fd(), POLLIN, 0}, {tcp_.fd(), POLLIN, 0}};
-        if (::poll(fds, 3, 100) < 0 || (fds[0].revents & POLLIN) != 0) {
+        const nfds_t watched = tcpMode_ == Tcp::listening ? 3 : 2;
+        if (::poll(fds, watched, 100) < 0 || (fds[0].revents & POLLIN) != 0) {
             return;
         }
         if ((fds[1].revents & POLLIN) != 0) {
@@ -227,4 +236,4 @@ std::uint16_t closedUdpPort() {
     return socket.valid() ? portOf(socket.fd()) : 0;
 }
 
-}  // namespace ombrix::lookup::testing
+}  // namespace ombrix::testing

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-namespace ombrix::lookup::testing {
+namespace ombrix::testing {
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -26,6 +26,11 @@ inline Bytes name(std::string_view dotted, std::optional<std::uint16_t> pointer 
         out.push_back(0);
     }
     return out;
+}
+
+// The ID of a query, from its first two bytes, for the reply to repeat.
+inline std::uint16_t idOf(const Bytes& query) {
+    return static_cast<std::uint16_t>(query.at(0) << 8 | query.at(1));
 }
 
 inline Bytes pointerTo(std::uint16_t offset) {
@@ -79,6 +84,18 @@ class ReplyBuilder {
 
     const Bytes& bytes() const { return bytes_; }
 
+    // A reply to the query for `domain` with one MX answer per exchange, preference 10, 20, ...
+    static Bytes answering(const Bytes& query, std::string_view domain,
+                           const std::vector<const char*>& exchanges) {
+        ReplyBuilder reply(domain, idOf(query));
+        std::uint16_t pref = 10;
+        for (const char* exchange : exchanges) {
+            reply.mx(pref, name(exchange));
+            pref = static_cast<std::uint16_t>(pref + 10);
+        }
+        return reply.bytes();
+    }
+
   private:
     void append(const Bytes& more) { bytes_.insert(bytes_.end(), more.begin(), more.end()); }
 
@@ -97,4 +114,4 @@ class ReplyBuilder {
     Bytes bytes_;
 };
 
-}  // namespace ombrix::lookup::testing
+}  // namespace ombrix::testing

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-namespace ombrix::sample::testing {
+namespace ombrix::testing {
 
 // An X server of the test's own (Xvfb), optionally with a window manager so that windows get
 // their frames. Both are ended by PID when the object goes.
@@ -33,4 +33,4 @@ class VirtualDisplay {
     std::string name_;
 };
 
-}  // namespace ombrix::sample::testing
+}  // namespace ombrix::testing
