@@ -33,6 +33,19 @@ inline std::uint16_t idOf(const Bytes& query) {
     return static_cast<std::uint16_t>(query.at(0) << 8 | query.at(1));
 }
 
+// The same message with the TC bit set, as a server marks a reply it had to cut.
+inline Bytes truncated(Bytes reply) {
+    reply.at(2) |= 0x02;  // flags, high byte: QR, opcode, AA, TC (0x02), RD
+    return reply;
+}
+
+// The same message with another response code.
+inline Bytes withResponseCode(Bytes reply, std::uint8_t rcode) {
+    // flags, low byte: RA, Z, AD, CD, then the four bits of the response code
+    reply.at(3) = static_cast<std::uint8_t>((reply.at(3) & 0xF0) | rcode);
+    return reply;
+}
+
 inline Bytes pointerTo(std::uint16_t offset) {
     return name("", offset);
 }

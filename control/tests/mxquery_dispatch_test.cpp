@@ -42,9 +42,8 @@ ScriptedDnsServer::Script exchangers(std::vector<std::pair<std::uint16_t, const 
 // Answers with an empty reply carrying this response code.
 ScriptedDnsServer::Script responseCode(std::uint8_t rcode) {
     return [rcode](const Bytes& query, Responder& responder) {
-        Bytes reply = ReplyBuilder(kDomain, idOf(query)).bytes();
-        reply.at(3) = static_cast<std::uint8_t>((reply.at(3) & 0xF0) | rcode);
-        responder.send(reply);
+        responder.send(
+            testing::withResponseCode(ReplyBuilder(kDomain, idOf(query)).bytes(), rcode));
     };
 }
 
@@ -246,7 +245,7 @@ TEST_F(MxQueryThroughRegistry, UnicodeDomainIsQueriedInItsAsciiForm) {
     // The question comes back with no answers.
     ScriptedDnsServer server([](const Bytes& query, Responder& responder) {
         Bytes reply = query;
-        reply.at(2) = static_cast<std::uint8_t>(reply.at(2) | 0x80);
+        reply.at(2) = static_cast<std::uint8_t>(reply.at(2) | 0x80);  // flags: QR, a response
         responder.send(reply);
     });
     call(dispid::kSetDns, {toU16(server.setting())});

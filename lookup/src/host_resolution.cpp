@@ -101,10 +101,14 @@ Expected<SocketAddress, std::string> resolveHostWithin(const std::string& host,
     if (status != 0 || found == nullptr) {
         return Unexpected(std::string(status != 0 ? gai_strerror(status) : "no address"));
     }
-    SocketAddress first;
-    first.length = std::min<socklen_t>(found->ai_addrlen, sizeof first.address);
-    std::memcpy(&first.address, found->ai_addr, first.length);
-    return first;
+    return addressIn(*found);
+}
+
+SocketAddress addressIn(const addrinfo& entry) {
+    SocketAddress address;
+    address.length = std::min<socklen_t>(entry.ai_addrlen, sizeof address.address);
+    std::memcpy(&address.address, entry.ai_addr, address.length);
+    return address;
 }
 
 }  // namespace ombrix::lookup

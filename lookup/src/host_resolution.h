@@ -1,5 +1,6 @@
 #pragma once
 
+#include <netdb.h>
 #include <sys/socket.h>
 
 #include <string>
@@ -13,6 +14,9 @@ struct SocketAddress {
     sockaddr_storage address{};
     socklen_t length = 0;
 };
+
+// The address an entry of getaddrinfo's answer holds.
+SocketAddress addressIn(const addrinfo& entry);
 
 // The first address the system resolver gives for a host name, or why there is none. The
 // wait ends at the deadline; a lookup still running then is left to finish on its own and is

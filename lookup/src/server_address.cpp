@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
-#include <cstring>
 #include <memory>
 
 #include "host_resolution.h"
@@ -114,10 +113,7 @@ Expected<SocketAddress, std::string> ipv6Address(const std::string& host) {
         return Unexpected(std::string(gai_strerror(status)));
     }
     const std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> owner(found, &freeaddrinfo);
-    SocketAddress address;
-    address.length = std::min<socklen_t>(found->ai_addrlen, sizeof address.address);
-    std::memcpy(&address.address, found->ai_addr, address.length);
-    return address;
+    return addressIn(*found);
 }
 
 // The system resolver reads "42", "127.1" or "0x7f.1" as addresses the legacy way; with the

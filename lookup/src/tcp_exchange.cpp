@@ -105,9 +105,6 @@ ReadEnd readExactly(int fd, std::span<std::uint8_t> bytes, Clock::time_point dea
 
 // The stream ended after `got` of the `announced` bytes of a message or its length.
 Miss closedEarly(std::size_t got, std::size_t announced, const char* part) {
-    if (got == 0 && announced == 2) {
-        return missed("the server closed the connection without replying");
-    }
     return missed("the server closed the connection after " + std::to_string(got) + " of the " +
                   std::to_string(announced) + " bytes of " + part);
 }
@@ -121,13 +118,24 @@ std::vector<std::uint8_t> framed(const std::vector<std::uint8_t>& message) {
     return frame;
 }
 
+// The stream ended where a message could begin, after `heard` messages that were not ours.
+Miss closedBetweenMessages(std::size_t heard) {
+    if (heard == 0) {
+        return missed("the server closed the connection without replying");
+    }
+    return missed("the server closed the connection after " + std::to_string(heard) +
+                  (heard == 1 ? " message" : " messages") + " that did not answer the query");
+}
+
 // One framed message, or why none came.
-Expected<std::vector<std::uint8_t>, Miss> readMessage(int fd, Clock::time_point deadline) {
+Expected<std::vector<std::uint8_t>, Miss> readMessage(int fd, Clock::time_point deadline,
+                                                      std::size_t heard) {
     std::uint8_t prefix[2] = {};
     auto end = readExactly(fd, prefix, deadline);
     if (end.miss || end.closed) {
-        return Unexpected(end.miss ? std::move(*end.miss)
-                                   : closedEarly(end.got, sizeof prefix, "a length prefix"));
+        return Unexpected(end.miss       ? std::move(*end.miss)
+                          : end.got == 0 ? closedBetweenMessages(heard)
+                                         : closedEarly(end.got, sizeof prefix, "a length prefix"));
     }
     std::vector<std::uint8_t> message(static_cast<std::size_t>(prefix[0]) << 8 | prefix[1]);
     end = readExactly(fd, message, deadline);
@@ -152,8 +160,8 @@ TryResult tryOnce(const ServerAddress& server, const PendingQuery& query,
     if (auto miss = writeAll(fd, framed(query.message), deadline)) {
         return Unexpected(std::move(*miss));
     }
-    for (;;) {
-        auto message = readMessage(fd, deadline);
+    for (std::size_t heard = 0;; ++heard) {
+        auto message = readMessage(fd, deadline, heard);
         if (!message) {
             return Unexpected(std::move(message.error()));
         }

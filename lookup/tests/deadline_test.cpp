@@ -23,9 +23,8 @@ TEST(LookupDeadline, SilentTriesThenTruncationThenSilentTcpEndWithTheBudget) {
     ScriptedDnsServer server(
         [asked = 0](const Bytes& query, Responder& out) mutable {
             if (++asked == 3) {
-                auto reply = testing::ReplyBuilder("example.com", testing::idOf(query)).bytes();
-                reply.at(2) |= 0x02;  // truncated
-                out.send(reply);
+                out.send(testing::truncated(
+                    testing::ReplyBuilder("example.com", testing::idOf(query)).bytes()));
             }
         },
         [](const Bytes&, Responder&) { std::this_thread::sleep_for(1500ms); });

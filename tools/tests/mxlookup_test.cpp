@@ -16,12 +16,8 @@ namespace ombrix::tools {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::Bytes;
-using testing::idOf;
-using testing::name;
-using testing::ReplyBuilder;
-using testing::Responder;
-using testing::ScriptedDnsServer;
+// The scripted server, the reply builder and the replies they share.
+using namespace testing;
 
 void answerThree(const Bytes& query, Responder& out) {
     out.send(ReplyBuilder("example.com", idOf(query))
@@ -67,9 +63,7 @@ TEST(MxLookup, NoExchangersIsStillAnAnswer) {
 
 TEST(MxLookup, ErrorsGoToStandardErrorWithNumberAndSource) {
     ScriptedDnsServer server([](const Bytes& query, Responder& out) {
-        auto reply = ReplyBuilder("example.com", idOf(query)).bytes();
-        reply.at(3) |= 2;
-        out.send(reply);
+        out.send(testing::withResponseCode(ReplyBuilder("example.com", idOf(query)).bytes(), 2));
     });
     auto run = lookup({"@" + server.setting(), "example.com"});
     EXPECT_EQ(run.status, kExitError);
