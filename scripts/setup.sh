@@ -6,10 +6,11 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config git clang libclang-rt-14-dev
     libgtest-dev libgmock-dev libbenchmark-dev libidn2-dev libc-ares-dev
+    libcli11-dev nlohmann-json3-dev
     qt6-base-dev qt6-tools-dev qt6-tools-dev-tools libqt6designer6 designer-qt6 libgl-dev
     libqt6opengl6-dev libxcb1-dev libxcb-xtest0-dev
-    nsd unbound dnsmasq-base dnsutils
-    xvfb xauth openbox x11-utils imagemagick
+    nsd unbound dnsmasq-base dnsutils dnsperf util-linux
+    xvfb xauth openbox x11-utils imagemagick time
 )
 
 missing=()

@@ -56,6 +56,9 @@ remote-control:
 zone:
     name: mx.example
     zonefile: mx.example.zone
+zone:
+    name: bulk.example
+    zonefile: bulk.example.zone
 CONF
 }
 

@@ -1,7 +1,4 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -13,6 +10,7 @@
 #include "testing/scripted_dns_server.h"
 #include "tools/mxlookup_command.h"
 #include "tools/resolv_conf.h"
+#include "tools/tests/spawn_program.h"
 
 namespace ombrix::tools {
 namespace {
@@ -120,35 +118,28 @@ TEST(ResolvConf, FirstNameserverLineWins) {
     }
 }
 
-// The installed program, with its real exit status and output streams.
-Run runProgram(std::vector<std::string> args) {
-    const std::string outPath = ::testing::TempDir() + "mxlookup_out.txt";
-    const std::string errPath = ::testing::TempDir() + "mxlookup_err.txt";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    std::string program = MXLOOKUP_PATH;
-    std::vector<char*> argv{program.data()};
-    for (auto& arg : args) {
-        argv.push_back(arg.data());
+// A file of the running test's own: tests run in parallel processes.
+std::string scratchFile(const std::string& suffix) {
+    return ::testing::TempDir() + "mxlookup_" + std::to_string(::getpid()) + "_" + suffix;
+}
+
+// The installed program, with its real exit status and output streams; standard output may
+// go elsewhere (a full device) and standard input come from a file.
+Run runProgram(std::vector<std::string> args, std::string outPath = {},
+               const std::string& inPath = "/dev/null") {
+    const bool capture = outPath.empty();
+    if (capture) {
+        outPath = scratchFile("out.txt");
     }
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    int status = -1;
-    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) == 0) {
-        ::waitpid(pid, &status, 0);
-    }
-    posix_spawn_file_actions_destroy(&actions);
+    const std::string errPath = scratchFile("err.txt");
+    const int status = spawnProgram(MXLOOKUP_PATH, std::move(args), {inPath, outPath, errPath});
     auto slurp = [](const std::string& path) {
         std::ostringstream text;
         text << std::ifstream(path).rdbuf();
         std::remove(path.c_str());
         return text.str();
     };
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(outPath), slurp(errPath)};
+    return {status, capture ? slurp(outPath) : "", slurp(errPath)};
 }
 
 TEST(MxLookupProgram, ExitStatusAndStreams) {
@@ -163,9 +154,49 @@ TEST(MxLookupProgram, ExitStatusAndStreams) {
               "Error 20000 (MXQuery): Problem receiving MX query: the server refused the query "
               "(port unreachable)\n");
 
-    run = runProgram({});
-    EXPECT_EQ(run.status, 2);
-    EXPECT_EQ(run.err, "usage: mxlookup [@SERVER] DOMAIN\n");
+    for (const auto& args : std::vector<std::vector<std::string>>{{},
+                                                                  {"@127.0.0.1"},
+                                                                  {"example.com", "@127.0.0.1"},
+                                                                  {""},
+                                                                  {"--tries", "0", "x.example"}}) {
+        run = runProgram(args);
+        EXPECT_EQ(run.status, 2) << ::testing::PrintToString(args);
+        EXPECT_NE(run.err.find("usage: mxlookup [OPTIONS] [@SERVER] [DOMAIN...]\n"),
+                  std::string::npos);
+    }
+    run = runProgram({"--help"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.out.find("--max-in-flight"), std::string::npos);
+}
+
+TEST(MxLookupProgram, OutputThatCannotBeWrittenIsAnError) {
+    ScriptedDnsServer server(answerThree);
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"@" + server.setting(), "example.com"},
+             {"--json", "@" + server.setting(), "example.com", "example.com"}}) {
+        const auto run = runProgram(args, "/dev/full");
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.err.rfind("mxlookup: cannot write to standard output: ", 0), 0u) << run.err;
+    }
+}
+
+TEST(MxLookupProgram, ListsGiveOneLineEachAndFailWhenAnyDomainFails) {
+    ScriptedDnsServer server(answerThree);
+    const std::string list = scratchFile("list.txt");
+    std::ofstream(list) << "# list\nexample.com\n\n  example.com  \n";
+    auto run = runProgram({"-q", "@" + server.setting(), "-f", "-", "example.com"}, {}, list);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out,
+              "example.com mx 5 a.example.com, 20 b.example.com, 65535 last.example.com\n"
+              "example.com mx 5 a.example.com, 20 b.example.com, 65535 last.example.com\n"
+              "example.com mx 5 a.example.com, 20 b.example.com, 65535 last.example.com\n");
+    EXPECT_EQ(run.err, "");
+
+    run = runProgram({"--json", "@" + server.setting(), "example.com", "bad..example"});
+    std::remove(list.c_str());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.out.find(R"("outcome":"invalid")"), std::string::npos) << run.out;
+    EXPECT_NE(run.err.find("2 domains"), std::string::npos) << run.err;
 }
 
 }  // namespace

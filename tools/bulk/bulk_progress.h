@@ -1,0 +1,26 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+#include "ombrix/lookup/mx_result.h"
+
+namespace ombrix::tools {
+
+inline constexpr std::size_t kOutcomeCount =
+    static_cast<std::size_t>(lookup::Outcome::invalidDomain) + 1;
+
+// Where a run of many lookups stands.
+struct BulkProgress {
+    std::size_t done = 0;
+    std::size_t inFlight = 0;
+    std::size_t window = 0;
+    std::uint64_t sent = 0;     // queries sent, first tries and retries, over UDP and TCP
+    std::uint64_t retries = 0;  // sends after a domain's first
+    std::uint64_t stray = 0;    // datagrams that answered no query in flight
+    std::size_t windowCuts = 0;
+    std::array<std::size_t, kOutcomeCount> outcomes{};
+};
+
+}  // namespace ombrix::tools

@@ -1,0 +1,83 @@
+#include "tools/command_line.h"
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+
+namespace ombrix::tools {
+namespace {
+
+// "@SERVER" may only come first, and no domain may be empty.
+std::optional<std::string> takeTargets(std::vector<std::string> targets, CommandOptions& options) {
+    if (!targets.empty() && targets.front().starts_with('@')) {
+        options.server = targets.front().substr(1);
+        if (options.server.empty()) {
+            return "@ needs a server";
+        }
+        targets.erase(targets.begin());
+    }
+    for (auto& target : targets) {
+        if (target.empty() || target.starts_with('@')) {
+            return target.empty() ? "a domain may not be empty" : "@SERVER must come first";
+        }
+    }
+    options.domains = std::move(targets);
+    if (options.domains.empty() && !options.listFile) {
+        return "no domain given";
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+ParsedCommand parseCommandLine(std::span<const std::string_view> args) {
+    ParsedCommand parsed;
+    auto& options = parsed.options;
+    CLI::App app("Looks up the mail exchangers of domains.", "mxlookup");
+    std::vector<std::string> targets;
+    std::size_t maxInFlight = 0;
+    double rate = 0;
+    app.add_option("targets", targets, "@SERVER (first) and domains");
+    app.add_option("-f,--file", options.listFile,
+                   "read domains from FILE, one a line (- for standard input)");
+    app.add_flag("--json", options.json, "one JSON line per domain");
+    app.add_flag("--trace", options.trace, "what happened on the wire, per query");
+    app.add_option("--timeout", options.timeoutSeconds, "seconds each try waits (default 2)")
+        ->check(CLI::Range(0.001, 3600.0));
+    app.add_option("--tries", options.tries, "tries per domain (default 3)")
+        ->check(CLI::Range(1, 20));
+    auto* window = app.add_option("--max-in-flight", maxInFlight, "queries in flight at most")
+                       ->check(CLI::Range(std::size_t{1}, std::size_t{30000}));
+    auto* pace = app.add_option("--rate", rate, "queries per second at most")
+                     ->check(CLI::Range(0.1, 10000000.0));
+    app.add_flag("-q,--quiet", options.quiet, "no progress line and no summary");
+    app.set_version_flag("--version", std::string(OMBRIX_VERSION));
+    try {
+        std::vector<std::string> reversed(args.rbegin(), args.rend());
+        app.parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+        parsed.action = ParsedCommand::Action::help;
+        parsed.text = app.help();
+        return parsed;
+    } catch (const CLI::CallForVersion&) {
+        parsed.action = ParsedCommand::Action::version;
+        parsed.text = std::string("mxlookup ") + OMBRIX_VERSION + '\n';
+        return parsed;
+    } catch (const CLI::ParseError& error) {
+        parsed.text = error.what();
+        return parsed;
+    }
+    if (window->count() > 0) {
+        options.maxInFlight = maxInFlight;
+    }
+    if (pace->count() > 0) {
+        options.rate = rate;
+    }
+    if (auto wrong = takeTargets(std::move(targets), options)) {
+        parsed.text = *wrong;
+        return parsed;
+    }
+    parsed.action = ParsedCommand::Action::run;
+    return parsed;
+}
+
+}  // namespace ombrix::tools

@@ -1,0 +1,78 @@
+#include "tools/json_line.h"
+
+#include <chrono>
+#include <nlohmann/json.hpp>
+
+#include "ombrix/lookup/numbered_error.h"
+#include "tools/outcome_name.h"
+#include "tools/rcode_text.h"
+
+namespace ombrix::tools {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+double milliseconds(std::chrono::microseconds duration) {
+    return static_cast<double>(duration.count()) / 1000.0;
+}
+
+Json exchangersOf(const lookup::MxResult& result) {
+    auto list = Json::array();
+    for (const auto& exchanger : result.exchangers) {
+        list.push_back({{"preference", exchanger.preference},
+                        {"name", exchanger.name},
+                        {"ttl", exchanger.ttl}});
+    }
+    return list;
+}
+
+Json traceOf(const DomainReport& report) {
+    auto list = Json::array();
+    for (const auto& event : report.trace) {
+        list.push_back({{"at_ms", milliseconds(event.at)}, {"event", event.what}});
+    }
+    return list;
+}
+
+}  // namespace
+
+std::string toJsonLine(const DomainReport& report) {
+    const auto& result = report.result;
+    Json line;
+    line["domain"] = report.domain;
+    if (!result.query.empty()) {
+        line["query"] = result.query;
+    }
+    line["outcome"] = outcomeName(result.outcome);
+    line["temporary"] = result.temporary();
+    if (result.rcode) {
+        const auto name = rcodeText(*result.rcode);
+        line["rcode"] = name ? Json(*name) : Json(*result.rcode);
+    }
+    line["exchangers"] = exchangersOf(result);
+    if (result.outcome == lookup::Outcome::nullMxMixed) {
+        line["null_mx_mixed"] = true;
+    }
+    if (result.canonicalName) {
+        line["canonical"] = *result.canonicalName;
+    }
+    line["server"] = result.wire.server;
+    if (result.wire.tries > 0) {
+        line["transport"] = result.wire.transport == lookup::Transport::tcp ? "tcp" : "udp";
+    }
+    line["tries"] = result.wire.tries;
+    if (result.rcode) {
+        line["rtt_ms"] = milliseconds(result.wire.roundTrip);
+    }
+    if (result.fault) {
+        const auto error = lookup::numberedError(*result.fault);
+        line["error"] = {
+            {"number", error.number}, {"source", error.source}, {"description", error.description}};
+    }
+    if (!report.trace.empty()) {
+        line["trace"] = traceOf(report);
+    }
+    return line.dump(-1, ' ', false, Json::error_handler_t::replace) + '\n';
+}
+
+}  // namespace ombrix::tools

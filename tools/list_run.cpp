@@ -1,0 +1,66 @@
+#include "tools/list_run.h"
+
+#include "tools/json_line.h"
+#include "tools/outcome_name.h"
+#include "tools/text_line.h"
+
+namespace ombrix::tools {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto kRedrawEvery = 100ms;
+constexpr const char* kClearLine = "\r\033[K";
+
+}  // namespace
+
+ListRun::ListRun(std::vector<std::string> domains, std::istream* list, OutputWriter& out,
+                 std::ostream& err, ListRunStyle style, const ProgressReport& report)
+    : domains_(std::move(domains)), out_(out), err_(err), style_(style), progressReport_(report) {
+    if (list != nullptr) {
+        list_.emplace(*list);
+    }
+}
+
+std::optional<std::string> ListRun::nextDomain() {
+    if (nextArgument_ < domains_.size()) {
+        return std::move(domains_[nextArgument_++]);
+    }
+    return list_ ? list_->next() : std::nullopt;
+}
+
+void ListRun::report(DomainReport&& report) {
+    allAnswered_ = allAnswered_ && isAnswer(report.result.outcome);
+    out_.write(style_.json ? toJsonLine(report) : toTextLine(report));
+    if (style_.trace && !style_.json) {
+        clearStatus();
+        err_ << toTraceText(report);
+    }
+}
+
+bool ListRun::flush() {
+    // Lines and the status line may share one terminal: the status line makes way.
+    if (style_.outIsTerminal && out_.pending()) {
+        clearStatus();
+    }
+    return out_.flush();
+}
+
+void ListRun::progress(const BulkProgress& progress) {
+    const auto now = ProgressReport::Clock::now();
+    if (!style_.statusLine || now - drawnAt_ < kRedrawEvery) {
+        return;
+    }
+    drawnAt_ = now;
+    err_ << kClearLine << progressReport_.statusLine(progress, now) << std::flush;
+    statusShown_ = true;
+}
+
+void ListRun::clearStatus() {
+    if (statusShown_) {
+        err_ << kClearLine << std::flush;
+        statusShown_ = false;
+    }
+}
+
+}  // namespace ombrix::tools

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string_view>
+
+#include "ombrix/lookup/mx_result.h"
+
+namespace ombrix::tools {
+
+// The outcome as the tool's output names it: "mx", "null_mx", "no_mx", "nxdomain",
+// "server_failure", "timeout", "malformed" or "invalid". MX records beside a null MX still
+// name exchangers to try, so they read "mx".
+std::string_view outcomeName(lookup::Outcome outcome);
+
+// Whether the server gave an answer that settles where the domain's mail goes.
+bool isAnswer(lookup::Outcome outcome);
+
+}  // namespace ombrix::tools

@@ -1,0 +1,251 @@
+#include "tools/bulk/bulk_lookup.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <mutex>
+#include <set>
+
+#include "ombrix/lookup/byte_reader.h"
+#include "testing/reply_builder.h"
+#include "testing/scripted_dns_server.h"
+
+namespace ombrix::tools {
+namespace {
+
+using namespace std::chrono_literals;
+using lookup::Outcome;
+using testing::Bytes;
+using testing::name;
+using testing::ReplyBuilder;
+using testing::Responder;
+using testing::ScriptedDnsServer;
+
+class CollectingIo : public BulkIo {
+  public:
+    explicit CollectingIo(std::vector<std::string> domains) : domains_(std::move(domains)) {}
+
+    std::optional<std::string> nextDomain() override {
+        if (next_ == domains_.size()) {
+            return std::nullopt;
+        }
+        return domains_[next_++];
+    }
+    void report(DomainReport&& report) override { reports.push_back(std::move(report)); }
+    bool flush() override { return true; }
+
+    std::map<std::string, DomainReport> byDomain() const {
+        std::map<std::string, DomainReport> found;
+        for (const auto& report : reports) {
+            EXPECT_TRUE(found.emplace(report.domain, report).second) << "twice: " << report.domain;
+        }
+        return found;
+    }
+
+    std::vector<DomainReport> reports;
+
+  private:
+    std::vector<std::string> domains_;
+    std::size_t next_ = 0;
+};
+
+struct Query {
+    std::uint16_t id = 0;
+    std::string name;
+};
+
+Query readQuery(const Bytes& message) {
+    lookup::ByteReader reader(message);
+    Query query{reader.u16().value_or(0), {}};
+    reader.skip(10);
+    while (auto length = reader.u8()) {
+        const auto label = reader.bytes(*length);
+        if (*length == 0 || !label) {
+            break;
+        }
+        query.name += (query.name.empty() ? "" : ".") +
+                      std::string(reinterpret_cast<const char*>(label->data()), label->size());
+    }
+    return query;
+}
+
+// Answers by the first label of the name: how a zone of every case would.
+Bytes answerFor(const Query& query) {
+    ReplyBuilder reply(query.name, query.id);
+    auto bytes = reply.bytes();
+    const auto kind = query.name.substr(0, query.name.find_first_of("0123456789."));
+    if (kind == "mx") {
+        bytes = ReplyBuilder(query.name, query.id)
+                    .mx(20, name("b." + query.name))
+                    .mx(10, name("a." + query.name))
+                    .bytes();
+    } else if (kind == "null") {
+        bytes = ReplyBuilder(query.name, query.id).mx(0, name("")).bytes();
+    } else if (kind == "nx") {
+        bytes.at(3) = 0x83;
+    } else if (kind == "fail") {
+        bytes.at(3) = 0x82;
+    } else if (kind == "cut") {
+        bytes.at(7) = 1;
+    } else if (kind == "big") {
+        bytes.at(2) |= 0x02;
+    }
+    return bytes;
+}
+
+void answerTruthfully(const Bytes& message, Responder& out) {
+    const auto query = readQuery(message);
+    if (!query.name.starts_with("silent")) {
+        out.send(answerFor(query));
+    }
+}
+
+void answerOverTcp(const Bytes& message, Responder& out) {
+    const auto query = readQuery(message);
+    out.send(ReplyBuilder(query.name, query.id).mx(5, name("tcp." + query.name)).bytes());
+}
+
+BulkSettings quick(std::chrono::milliseconds timeout, int tries) {
+    BulkSettings settings;
+    settings.timeout = timeout;
+    settings.tries = tries;
+    settings.maxInFlight = 50;
+    return settings;
+}
+
+// mx0.example, mx1.example, ...
+std::vector<std::string> numberedDomains(int count) {
+    std::vector<std::string> domains;
+    for (int i = 0; i < count; ++i) {
+        domains.push_back("mx" + std::to_string(i) + ".example");
+    }
+    return domains;
+}
+
+lookup::ServerAddress addressOf(const ScriptedDnsServer& server) {
+    return lookup::resolveServer(server.setting(), lookup::Clock::now() + 1s).value();
+}
+
+TEST(BulkLookup, GivesEveryOutcomeOnce) {
+    ScriptedDnsServer server(answerTruthfully, answerOverTcp);
+    CollectingIo io({"mx.example", "null.example", "nomx.example", "nx.example", "fail.example",
+                     "cut.example", "big.example", "silent.example", "bad..example"});
+    BulkLookup lookup(addressOf(server), quick(200ms, 2));
+    ASSERT_TRUE(lookup.run(io));
+    const auto found = io.byDomain();
+    ASSERT_EQ(found.size(), 9u);
+
+    const auto& mx = found.at("mx.example").result;
+    EXPECT_EQ(mx.outcome, Outcome::exchangers);
+    ASSERT_EQ(mx.exchangers.size(), 2u);
+    EXPECT_EQ(mx.exchangers[0].name, "a.mx.example");
+    EXPECT_EQ(mx.query, "mx.example");
+    EXPECT_EQ(mx.wire.server, server.setting());
+    EXPECT_EQ(mx.wire.tries, 1);
+    EXPECT_EQ(found.at("null.example").result.outcome, Outcome::nullMx);
+    EXPECT_EQ(found.at("nomx.example").result.outcome, Outcome::noMx);
+    EXPECT_EQ(found.at("nx.example").result.outcome, Outcome::nxdomain);
+    EXPECT_EQ(found.at("fail.example").result.outcome, Outcome::serverFailure);
+    EXPECT_EQ(found.at("cut.example").result.outcome, Outcome::malformed);
+    EXPECT_EQ(found.at("bad..example").result.outcome, Outcome::invalidDomain);
+
+    const auto& big = found.at("big.example").result;
+    EXPECT_EQ(big.outcome, Outcome::exchangers);
+    EXPECT_EQ(big.wire.transport, lookup::Transport::tcp);
+    ASSERT_EQ(big.exchangers.size(), 1u);
+    EXPECT_EQ(big.exchangers[0].name, "tcp.big.example");
+
+    const auto& silent = found.at("silent.example").result;
+    EXPECT_EQ(silent.outcome, Outcome::noReply);
+    EXPECT_EQ(silent.wire.tries, 2);
+    ASSERT_TRUE(silent.fault.has_value());
+    EXPECT_EQ(silent.fault->kind, lookup::Fault::Kind::noReply);
+}
+
+// Drops every tenth name's first query, answers another tenth only on the retry with the late
+// first reply ahead of it, doubles a tenth, and puts forged replies before every answer.
+class HostileServer {
+  public:
+    void operator()(const Bytes& message, Responder& out) {
+        const auto query = readQuery(message);
+        const auto number = std::stoul(query.name.substr(2));
+        std::lock_guard lock(mutex_);
+        const auto seen = seen_[query.name]++;
+        if (number % 10 == 0 && seen == 0) {
+            return;
+        }
+        if (number % 10 == 1) {
+            if (seen == 0) {
+                firstIds_[query.name] = query.id;
+                return;
+            }
+            out.send(answerFor({firstIds_[query.name], query.name}));
+        }
+        const auto real = answerFor(query);
+        auto wrongId = real;
+        wrongId.at(1) ^= 0x5A;
+        out.send(wrongId);
+        out.send(answerFor({query.id, "mx0.forged.example"}));
+        out.sendFromOtherPort(real);
+        out.send(real);
+        if (number % 10 == 2) {
+            out.send(real);
+        }
+    }
+
+  private:
+    std::mutex mutex_;
+    std::map<std::string, int> seen_;
+    std::map<std::string, std::uint16_t> firstIds_;
+};
+
+TEST(BulkLookup, AHostileServerLosesNoDomainAndFoolsNone) {
+    HostileServer hostile;
+    ScriptedDnsServer server([&](const Bytes& message, Responder& out) { hostile(message, out); });
+    const auto domains = numberedDomains(300);
+    CollectingIo io(domains);
+    BulkLookup lookup(addressOf(server), quick(300ms, 4));
+    ASSERT_TRUE(lookup.run(io));
+    EXPECT_EQ(io.reports.size(), domains.size());
+    const auto found = io.byDomain();
+    for (const auto& domain : domains) {
+        const auto& result = found.at(domain).result;
+        ASSERT_EQ(result.outcome, Outcome::exchangers) << domain;
+        EXPECT_EQ(result.exchangers.at(0).name, "a." + domain);
+    }
+    EXPECT_GT(found.at("mx10.example").result.wire.tries, 1);
+    EXPECT_GT(found.at("mx20.example").result.wire.dropped, 0u);
+}
+
+TEST(BulkLookup, AServerThatFallsSilentEndsTheRestAsTimeouts) {
+    std::mutex mutex;
+    std::set<std::string> answered;
+    ScriptedDnsServer server([&](const Bytes& message, Responder& out) {
+        const auto query = readQuery(message);
+        std::lock_guard lock(mutex);
+        if (answered.size() < 50 || answered.contains(query.name)) {
+            answered.insert(query.name);
+            out.send(answerFor(query));
+        }
+    });
+    const auto domains = numberedDomains(120);
+    CollectingIo io(domains);
+    BulkLookup lookup(addressOf(server), quick(100ms, 2));
+    ASSERT_TRUE(lookup.run(io));
+    const auto found = io.byDomain();
+    ASSERT_EQ(found.size(), domains.size());
+    std::size_t timeouts = 0;
+    for (const auto& [domain, report] : found) {
+        if (report.result.outcome == Outcome::noReply) {
+            EXPECT_EQ(report.result.wire.tries, 2) << domain;
+            ++timeouts;
+        } else {
+            EXPECT_EQ(report.result.outcome, Outcome::exchangers) << domain;
+        }
+    }
+    EXPECT_EQ(timeouts, domains.size() - answered.size());
+    EXPECT_GE(timeouts, 70u);
+}
+
+}  // namespace
+}  // namespace ombrix::tools

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace ombrix::tools {
+
+// Where a spawned program reads and writes: files by path ("/dev/full" is a path too).
+struct ProgramFiles {
+    std::string in = "/dev/null";
+    std::string out;
+    std::string err;
+};
+
+// Runs the program with the arguments and its standard streams on the files, waits for it,
+// and returns its exit status (-1 when it could not start or died by a signal).
+int spawnProgram(const std::string& program, std::vector<std::string> args,
+                 const ProgramFiles& files);
+
+}  // namespace ombrix::tools
