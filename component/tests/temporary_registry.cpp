@@ -18,12 +18,27 @@ TemporaryRegistry::TemporaryRegistry() {
     directory_ = pattern;
     file_ = directory_ / "registry";
     setenv("COMPONENT_REGISTRY", file_.c_str(), 1);
+    if (const char* dataDirs = getenv("XDG_DATA_DIRS")) {
+        hadDataDirs_ = true;
+        savedDataDirs_ = dataDirs;
+    }
+    const std::string systemData =
+        (directory_ / "share1").string() + ":" + (directory_ / "share2").string();
+    setenv("XDG_DATA_DIRS", systemData.c_str(), 1);
 }
 
 TemporaryRegistry::~TemporaryRegistry() {
     unsetenv("COMPONENT_REGISTRY");
+    if (hadDataDirs_)
+        setenv("XDG_DATA_DIRS", savedDataDirs_.c_str(), 1);
+    else
+        unsetenv("XDG_DATA_DIRS");
     std::error_code ignored;
     std::filesystem::remove_all(directory_, ignored);
+}
+
+std::filesystem::path TemporaryRegistry::systemFolder(int index) const {
+    return directory_ / ("share" + std::to_string(index + 1)) / "component" / "registry.d";
 }
 
 void TemporaryRegistry::write(std::string_view content) const {

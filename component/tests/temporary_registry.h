@@ -7,7 +7,8 @@
 #include "component/unknown.h"
 
 // A registration store of its own for one test: a fresh directory, named to the layer through
-// COMPONENT_REGISTRY, removed again afterwards.
+// COMPONENT_REGISTRY, removed again afterwards. The system folders (XDG_DATA_DIRS) are two
+// folders inside it, so nothing installed on the machine shows.
 class TemporaryRegistry {
   public:
     TemporaryRegistry();
@@ -17,6 +18,8 @@ class TemporaryRegistry {
 
     const std::filesystem::path& directory() const { return directory_; }
     const std::filesystem::path& file() const { return file_; }
+    // The drop-in folder of the first and the second system data folder.
+    std::filesystem::path systemFolder(int index) const;
 
     void write(std::string_view content) const;
     std::string content() const;
@@ -24,6 +27,8 @@ class TemporaryRegistry {
   private:
     std::filesystem::path directory_;
     std::filesystem::path file_;
+    std::string savedDataDirs_;
+    bool hadDataDirs_ = false;
 };
 
 // The libraries built for the tests.
