@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
-# Installs what building and testing need on Debian 12. Safe to run again: it only asks apt
-# for what is missing.
+# Installs what building, testing, packaging and running need on Debian 12, and nothing less:
+# a fresh machine (scripts/check-fresh.sh) must do with this list alone. Safe to run again:
+# it only asks apt for what is missing, and says what that was.
 set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config git clang libclang-rt-14-dev
-    libgtest-dev libgmock-dev libbenchmark-dev libidn2-dev libc-ares-dev
+    libgtest-dev libgmock-dev libbenchmark-dev libidn2-dev libc-ares-dev libcli11-dev
     qt6-base-dev qt6-tools-dev qt6-tools-dev-tools libqt6designer6 designer-qt6 libgl-dev libxcb1-dev
-    nsd unbound dnsmasq-base dnsutils
+    nsd unbound dnsmasq-base dnsutils iproute2
     xvfb xauth openbox x11-utils imagemagick
+    scdoc file lintian mmdebstrap
 )
 
 missing=()
@@ -20,9 +22,12 @@ if ((${#missing[@]})); then
         echo "setup: these packages are missing; run as root: ${missing[*]}" >&2
         exit 1
     fi
+    echo "setup: installing ${missing[*]}"
     export DEBIAN_FRONTEND=noninteractive
     apt-get update -qq
     apt-get install -y -qq --no-install-recommends "${missing[@]}"
+else
+    echo "setup: every package is installed"
 fi
 # The packaged services are not wanted running: tests start their own instances.
 for svc in nsd unbound; do
