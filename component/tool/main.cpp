@@ -94,21 +94,18 @@ int runEntryPoint(const std::string& path, EntryPoint ServerLibrary::*which, con
     return kSuccess;
 }
 
-int registerLibrary(const std::string& argument, bool system) {
-    const std::string path = libraryArgument(argument);
-    std::filesystem::path dropIn;
-    ErrorInfo error;
-    if (system && !succeeded(useSystemDropIn(path, dropIn, error)))
-        return fail(error);
-    return runEntryPoint(path, &ServerLibrary::registerServer, "DllRegisterServer", "registered");
-}
+enum class Change { add, remove };
 
-int unregisterLibrary(const std::string& argument, bool system) {
+int changeRegistration(const std::string& argument, bool system, Change change) {
     const std::string path = libraryArgument(argument);
     std::filesystem::path dropIn;
     ErrorInfo error;
     if (system && !succeeded(useSystemDropIn(path, dropIn, error)))
         return fail(error);
+    if (change == Change::add) {
+        return runEntryPoint(path, &ServerLibrary::registerServer, "DllRegisterServer",
+                             "registered");
+    }
     const int status = runEntryPoint(path, &ServerLibrary::unregisterServer, "DllUnregisterServer",
                                      "unregistered");
     if (system && status == kSuccess)
@@ -188,9 +185,9 @@ int main(int argc, char** argv) {
         return kUsageError;
     }
     if (registering->parsed())
-        return registerLibrary(library, system);
+        return changeRegistration(library, system, Change::add);
     if (unregistering->parsed())
-        return unregisterLibrary(library, system);
+        return changeRegistration(library, system, Change::remove);
     if (listing->parsed())
         return list();
     return describe(library);
