@@ -1,7 +1,7 @@
 #include "component/create.h"
 
 #include "component/class_factory.h"
-#include "component/registry_store.h"
+#include "component/registry_search.h"
 #include "component/server_library.h"
 
 namespace component {
@@ -16,7 +16,7 @@ ErrorInfo cannotCreate(std::string_view progId, std::string_view reason) {
 
 ResultCode createObject(std::string_view progId, Ref<Unknown>& out, ErrorInfo& error) {
     Registration registration;
-    const ResultCode found = RegistryStore().find(progId, registration, error);
+    const ResultCode found = findRegistration(progId, registration, error);
     if (found == kClassNotAvailable) {
         error = cannotCreate(progId, "no class is registered under this identifier");
         return kClassNotAvailable;

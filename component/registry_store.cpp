@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -67,11 +68,20 @@ class FileDescriptor {
     int fd_;
 };
 
-// Reads a whole file; returns 0 or the errno of the failure.
+// What readFile returns for a file that is there but is no regular file.
+constexpr int kNotRegularFile = -1;
+
+// Reads a whole regular file; returns 0, the errno of the failure, or kNotRegularFile. Opening
+// without blocking keeps a FIFO in the store's place from hanging the reader.
 int readFile(const fs::path& p, std::string& out) {
-    FileDescriptor fd(::open(p.c_str(), O_RDONLY | O_CLOEXEC));
+    FileDescriptor fd(::open(p.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (fd.get() < 0)
         return errno;
+    struct stat status {};
+    if (::fstat(fd.get(), &status) != 0)
+        return errno;
+    if (!S_ISREG(status.st_mode))
+        return kNotRegularFile;
     out.clear();
     char buffer[8192];
     for (;;) {
@@ -96,6 +106,42 @@ int writeAll(int fd, std::string_view data) {
         data.remove_prefix(static_cast<std::size_t>(n));
     }
     return 0;
+}
+
+// Where updates go: a store that is a symbolic link is updated where the link points, so the
+// link stays and its target never goes stale. The target need not exist yet.
+fs::path updatedFile(const fs::path& store, std::error_code& ec) {
+    constexpr int kMostLinks = 40;  // as the kernel allows when it resolves a path
+    fs::path file = store;
+    for (int hop = 0; hop < kMostLinks; ++hop) {
+        std::error_code missing;
+        if (!fs::is_symlink(fs::symlink_status(file, missing)))
+            return file;
+        const fs::path target = fs::read_symlink(file, ec);
+        if (ec)
+            return file;
+        file = (target.is_absolute() ? target : file.parent_path() / target).lexically_normal();
+    }
+    ec = std::make_error_code(std::errc::too_many_symbolic_link_levels);
+    return file;
+}
+
+// A temporary file of an update has the store's name and six more characters (mkstemp).
+bool isUpdateTemporary(const fs::path& candidate, const fs::path& store) {
+    const std::string name = candidate.filename().string();
+    const std::string prefix = store.filename().string() + ".";
+    return name.size() == prefix.size() + 6 && name.starts_with(prefix) &&
+           name.substr(prefix.size()) != "lock";
+}
+
+// Removes what an update killed half-way left behind. Only called under the store's lock, when
+// no other update can be writing one.
+void removeStaleTemporaries(const fs::path& store) {
+    std::error_code ec;
+    for (const fs::directory_entry& entry : fs::directory_iterator(store.parent_path(), ec)) {
+        if (isUpdateTemporary(entry.path(), store) && entry.is_regular_file(ec))
+            fs::remove(entry.path(), ec);
+    }
 }
 
 // Holds the exclusive update lock of a store, waiting a bounded time for it.
@@ -144,7 +190,10 @@ ResultCode RegistryStore::read(std::vector<Registration>& out, ErrorInfo& error)
             out.clear();
             return kOk;
         }
-        error = accessError("Cannot read the registry file", path_, failure);
+        error = failure == kNotRegularFile
+                    ? layerError(kErrFileAccess,
+                                 "The registry file " + quoted(path_) + " is not a regular file")
+                    : accessError("Cannot read the registry file", path_, failure);
         return kFail;
     }
     return parseRegistry(text, path_.string(), out, error);
@@ -197,28 +246,32 @@ ResultCode RegistryStore::remove(const std::vector<Guid>& clsids, ErrorInfo& err
 
 ResultCode RegistryStore::update(const Change& change, ErrorInfo& error) const {
     std::error_code ec;
-    fs::create_directories(path_.parent_path(), ec);
+    const fs::path file = updatedFile(path_, ec);
+    if (!ec)
+        fs::create_directories(file.parent_path(), ec);
     if (ec) {
         error = accessError("Cannot create the directory of", path_, ec.value());
         return kFail;
     }
     FileDescriptor lock(-1);
-    if (const ResultCode rc = lockStore(path_, lock, error); !succeeded(rc))
+    if (const ResultCode rc = lockStore(file, lock, error); !succeeded(rc))
         return rc;
+    removeStaleTemporaries(file);
     std::vector<Registration> registrations;
     if (const ResultCode rc = read(registrations, error); !succeeded(rc))
         return rc;
     if (!change(registrations))
         return kOk;
-    return write(registrations, error);
+    return write(file, registrations, error);
 }
 
-ResultCode RegistryStore::write(const std::vector<Registration>& registrations,
+ResultCode RegistryStore::write(const fs::path& file,
+                                const std::vector<Registration>& registrations,
                                 ErrorInfo& error) const {
-    std::string temporary = path_.string() + ".XXXXXX";
+    std::string temporary = file.string() + ".XXXXXX";
     FileDescriptor fd(::mkstemp(temporary.data()));
     if (fd.get() < 0) {
-        error = accessError("Cannot create a temporary file beside", path_, errno);
+        error = accessError("Cannot create a temporary file beside", file, errno);
         return kFail;
     }
     int failure = writeAll(fd.get(), formatRegistry(registrations));
@@ -226,11 +279,11 @@ ResultCode RegistryStore::write(const std::vector<Registration>& registrations,
         failure = errno;
     if (fd.close() != 0 && !failure)
         failure = errno;
-    if (!failure && ::rename(temporary.c_str(), path_.c_str()) != 0)
+    if (!failure && ::rename(temporary.c_str(), file.c_str()) != 0)
         failure = errno;
     if (failure) {
         ::unlink(temporary.c_str());
-        error = accessError("Cannot write the registry file", path_, failure);
+        error = accessError("Cannot write the registry file", file, failure);
         return kFail;
     }
     return kOk;

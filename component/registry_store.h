@@ -16,7 +16,9 @@ namespace component {
 // companion ".lock" file, reads the current content, writes the new one to a temporary file
 // in the same directory and renames it over the store. A missing file is an empty store;
 // a damaged one is an error (kErrInvalidFileFormat) naming the file and line, and is never
-// overwritten.
+// overwritten; anything but a regular file is refused. A store that is a symbolic link is
+// updated where the link points. Temporary files of an update that was killed are removed by
+// the next update.
 class RegistryStore {
   public:
     // $COMPONENT_REGISTRY when set, else $XDG_DATA_HOME/component/registry, else
@@ -43,7 +45,8 @@ class RegistryStore {
     // Returns true when it changed the registrations.
     using Change = std::function<bool(std::vector<Registration>&)>;
     ResultCode update(const Change& change, ErrorInfo& error) const;
-    ResultCode write(const std::vector<Registration>& registrations, ErrorInfo& error) const;
+    ResultCode write(const std::filesystem::path& file,
+                     const std::vector<Registration>& registrations, ErrorInfo& error) const;
 
     std::filesystem::path path_;
 };

@@ -1,6 +1,11 @@
 #include "component/server_library.h"
 
 #include <dlfcn.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+#include <optional>
 
 namespace component {
 namespace {
@@ -16,9 +21,28 @@ Function entry(void* handle, const char* name) {
     return reinterpret_cast<Function>(dlsym(handle, name));
 }
 
+// The loader opens whatever it is given and waits on a FIFO for ever, so only a regular file
+// (or a link to one) is handed to it. A bare name is left to the loader's own search.
+std::optional<std::string> whyNotLoadable(const std::string& path) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) {
+        if (errno == ENOENT && path.find('/') == std::string::npos)
+            return std::nullopt;
+        return std::string(std::strerror(errno));
+    }
+    if (!S_ISREG(status.st_mode))
+        return std::string("not a regular file");
+    return std::nullopt;
+}
+
 }  // namespace
 
 ResultCode loadServerLibrary(const std::string& path, ServerLibrary& out, ErrorInfo& error) {
+    if (const auto reason = whyNotLoadable(path)) {
+        error =
+            layerError(kErrCannotLoadLibrary, "Cannot load the library '" + path + "': " + *reason);
+        return kFail;
+    }
     dlerror();
     void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {

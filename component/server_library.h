@@ -21,7 +21,8 @@ struct ServerLibrary {
 
 // Loads a server library with its symbols kept to itself. A loaded library stays loaded for
 // the life of the process: objects and forms it made may outlive any one user. A library that
-// cannot be loaded or is no server gives kErrCannotLoadLibrary with the loader's reason.
+// cannot be loaded or is no server gives kErrCannotLoadLibrary with the loader's reason; so
+// does a path that names anything but a regular file (a FIFO would block the loader).
 ResultCode loadServerLibrary(const std::string& path, ServerLibrary& out, ErrorInfo& error);
 
 }  // namespace component

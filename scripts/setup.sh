@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what building and testing need on Debian 12. Safe to run again: it only asks apt
-# for what is missing.
+# Installs what building, testing, packaging and running need on Debian 12, and nothing less:
+# a fresh machine (scripts/check-fresh.sh) must do with this list alone. Safe to run again:
+# it only asks apt for what is missing, and says what that was.
 set -euo pipefail
 
 packages=(
@@ -9,8 +10,9 @@ packages=(
     libcli11-dev nlohmann-json3-dev
     qt6-base-dev qt6-tools-dev qt6-tools-dev-tools libqt6designer6 designer-qt6 libgl-dev
     libqt6opengl6-dev libxcb1-dev libxcb-xtest0-dev
-    nsd unbound dnsmasq-base dnsutils dnsperf util-linux
+    nsd unbound dnsmasq-base dnsutils dnsperf iproute2 util-linux
     xvfb xauth openbox x11-utils imagemagick time
+    scdoc file lintian mmdebstrap
 )
 
 missing=()
@@ -22,9 +24,12 @@ if ((${#missing[@]})); then
         echo "setup: these packages are missing; run as root: ${missing[*]}" >&2
         exit 1
     fi
+    echo "setup: installing ${missing[*]}"
     export DEBIAN_FRONTEND=noninteractive
     apt-get update -qq
     apt-get install -y -qq --no-install-recommends "${missing[@]}"
+else
+    echo "setup: every package is installed"
 fi
 # The packaged services are not wanted running: tests start their own instances.
 for svc in nsd unbound; do

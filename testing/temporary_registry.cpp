@@ -13,6 +13,15 @@ namespace ombrix::testing {
 namespace {
 
 constexpr const char* kStoreVariable = "COMPONENT_REGISTRY";
+constexpr const char* kSystemDataVariable = "XDG_DATA_DIRS";
+
+void restore(const char* name, const std::optional<std::string>& value) {
+    if (value) {
+        ::setenv(name, value->c_str(), 1);
+    } else {
+        ::unsetenv(name);
+    }
+}
 
 std::optional<std::string> environmentValue(const char* name) {
     const char* value = ::getenv(name);
@@ -21,7 +30,9 @@ std::optional<std::string> environmentValue(const char* name) {
 
 }  // namespace
 
-TemporaryRegistry::TemporaryRegistry() : previous_(environmentValue(kStoreVariable)) {
+TemporaryRegistry::TemporaryRegistry()
+    : previous_(environmentValue(kStoreVariable)),
+      previousSystemData_(environmentValue(kSystemDataVariable)) {
     std::string pattern = (std::filesystem::temp_directory_path() / "ombrix-test-XXXXXX").string();
     if (!::mkdtemp(pattern.data())) {
         throw std::runtime_error("cannot make a temporary directory for the registry");
@@ -29,16 +40,21 @@ TemporaryRegistry::TemporaryRegistry() : previous_(environmentValue(kStoreVariab
     directory_ = pattern;
     file_ = directory_ / "registry";
     ::setenv(kStoreVariable, file_.c_str(), 1);
+    // The system folders are two folders of the test's own, so nothing installed shows.
+    const std::string systemData =
+        (directory_ / "share1").string() + ":" + (directory_ / "share2").string();
+    ::setenv(kSystemDataVariable, systemData.c_str(), 1);
 }
 
 TemporaryRegistry::~TemporaryRegistry() {
-    if (previous_) {
-        ::setenv(kStoreVariable, previous_->c_str(), 1);
-    } else {
-        ::unsetenv(kStoreVariable);
-    }
+    restore(kStoreVariable, previous_);
+    restore(kSystemDataVariable, previousSystemData_);
     std::error_code ignored;
     std::filesystem::remove_all(directory_, ignored);
+}
+
+std::filesystem::path TemporaryRegistry::systemFolder(int index) const {
+    return directory_ / ("share" + std::to_string(index + 1)) / "component" / "registry.d";
 }
 
 void TemporaryRegistry::write(std::string_view content) const {

@@ -8,8 +8,9 @@
 namespace ombrix::testing {
 
 // A registration store of one test's own: a fresh directory whose "registry" file is named to
-// the component layer through COMPONENT_REGISTRY. When the object goes, the directory is
-// removed and the variable gets back the value it had before, or is unset if it had none.
+// the component layer through COMPONENT_REGISTRY, and whose two folders stand for the system
+// data folders (XDG_DATA_DIRS). When the object goes, the directory is removed and the
+// variables get back the values they had before, or are unset if they had none.
 class TemporaryRegistry {
   public:
     TemporaryRegistry();
@@ -20,11 +21,15 @@ class TemporaryRegistry {
     const std::filesystem::path& directory() const { return directory_; }
     const std::filesystem::path& file() const { return file_; }
 
+    // The drop-in folder of the first (0) or the second (1) system data folder.
+    std::filesystem::path systemFolder(int index) const;
+
     void write(std::string_view content) const;
     std::string content() const;
 
   private:
     std::optional<std::string> previous_;
+    std::optional<std::string> previousSystemData_;
     std::filesystem::path directory_;
     std::filesystem::path file_;
 };

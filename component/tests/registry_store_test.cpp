@@ -9,9 +9,11 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <fstream>
 #include <thread>
 
 #include "component/create.h"
+#include "component/registry_search.h"
 #include "component/text.h"
 #include "counter_server_support.h"
 
@@ -170,6 +172,63 @@ TEST(RegistryStore, ConcurrentUpdatesFromTwoProcessesLoseNothing) {
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     }
     EXPECT_EQ(readAll(RegistryStore()).size(), static_cast<std::size_t>(kChildren * kUpdatesEach));
+}
+
+TEST(RegistrySearch, UserStoreWinsThenSystemFoldersInOrder) {
+    TemporaryRegistry registry;
+    component::ErrorInfo error;
+    const auto dropIn = [](const std::filesystem::path& folder, const char* name,
+                           const Registration& r) {
+        std::filesystem::create_directories(folder);
+        component::ErrorInfo failure;
+        ASSERT_EQ(RegistryStore(folder / name).add({r}, failure), component::kOk);
+    };
+    dropIn(registry.systemFolder(1), "late.registry", registration("Shared.one", 1, "/second"));
+    dropIn(registry.systemFolder(0), "b.registry", registration("Shared.one", 1, "/first-b"));
+    dropIn(registry.systemFolder(0), "a.registry", registration("Other.two", 2, "/first-a"));
+    // Neither a drop-in by name nor read: an update's leftovers beside the drop-ins.
+    std::ofstream(registry.systemFolder(0) / "a.registry.Xy12Ab") << "garbage";
+
+    Registration found;
+    ASSERT_EQ(component::findRegistration("shared.ONE", found, error), component::kOk);
+    EXPECT_EQ(found.libraryPath, "/first-b") << "the first system folder comes first";
+
+    ASSERT_EQ(RegistryStore().add({registration("Shared.one", 1, "/mine")}, error), component::kOk);
+    ASSERT_EQ(component::findRegistration("Shared.one", found, error), component::kOk);
+    EXPECT_EQ(found.libraryPath, "/mine") << "the user's own entry wins";
+
+    std::vector<component::FoundRegistration> all;
+    ASSERT_EQ(component::readAllRegistrations(all, error), component::kOk);
+    std::vector<std::pair<std::string, std::filesystem::path>> seen;
+    for (const auto& [r, origin] : all)
+        seen.emplace_back(r.libraryPath, origin);
+    EXPECT_EQ(seen, (std::vector<std::pair<std::string, std::filesystem::path>>{
+                        {"/mine", registry.file()},
+                        {"/first-a", registry.systemFolder(0) / "a.registry"},
+                        {"/first-b", registry.systemFolder(0) / "b.registry"},
+                        {"/second", registry.systemFolder(1) / "late.registry"}}));
+    EXPECT_EQ(component::findRegistration("Nobody.here", found, error),
+              component::kClassNotAvailable);
+}
+
+TEST(RegistryStore, LinkedStoreIsUpdatedWhereItPointsAndLeftoversAreRemoved) {
+    TemporaryRegistry registry;
+    const auto target = registry.directory() / "real" / "store";
+    std::filesystem::create_directories(target.parent_path());
+    std::filesystem::create_symlink(target, registry.file());
+    // What an update killed before its rename leaves, and a file that only looks alike.
+    const auto stale = target.parent_path() / "store.a1B2c3";
+    const auto unrelated = target.parent_path() / "store.notes";
+    std::ofstream(stale) << "half";
+    std::ofstream(unrelated) << "keep";
+
+    component::ErrorInfo error;
+    ASSERT_EQ(RegistryStore().add({registration("A.one", 1, "/lib/a.so")}, error), component::kOk)
+        << component::toUtf8(error.description);
+    EXPECT_TRUE(std::filesystem::is_symlink(registry.file())) << "the link is never replaced";
+    EXPECT_EQ(readAll(RegistryStore(target)).size(), 1u);
+    EXPECT_FALSE(std::filesystem::exists(stale));
+    EXPECT_TRUE(std::filesystem::exists(unrelated));
 }
 
 TEST(RegistryStore, LocationFollowsTheEnvironment) {

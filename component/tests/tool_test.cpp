@@ -1,6 +1,7 @@
 // The component-registry tool, run as a user runs it.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -91,7 +92,7 @@ TEST(RegistryTool, RegistersListsDescribesAndUnregisters) {
     EXPECT_EQ(listed.out,
               "Test.counter\t{3F0A1B2C-0004-4000-8000-000000000004}\t"
               "{3F0A1B2C-0003-4000-8000-000000000003}\t" +
-                  link.string() + "\n");
+                  link.string() + "\t" + registry.file().string() + "\n");
 
     for (const std::string& subject : {std::string("Test.counter"), kCounterServer}) {
         const ToolRun described = runTool(registry, "describe " + subject);
@@ -145,6 +146,68 @@ TEST(RegistryTool, TwoProcessesRegisteringAtOnceLeaveOneSoundEntry) {
     const ToolRun listed = runTool(registry, "list");
     EXPECT_EQ(listed.exitCode, 0) << listed.err;
     EXPECT_EQ(std::count(listed.out.begin(), listed.out.end(), '\n'), 1) << listed.out;
+}
+
+TEST(RegistryTool, SystemRegistrationIsOneDropInThatTheUsersEntryOverrides) {
+    TemporaryRegistry registry;
+    const auto dropIn = registry.systemFolder(0) / "libcomponent_test_server.registry";
+    ASSERT_EQ(runTool(registry, "register --system " + kCounterServer).exitCode, 0);
+    ASSERT_TRUE(std::filesystem::exists(dropIn));
+    EXPECT_FALSE(std::filesystem::exists(registry.file())) << "the user's store is untouched";
+    EXPECT_EQ(runTool(registry, "describe Test.counter").out, kCounterDescription);
+
+    const auto link = registry.directory() / "libmine.so";
+    std::filesystem::create_symlink(kCounterServer, link);
+    ASSERT_EQ(runTool(registry, "register " + link.string()).exitCode, 0);
+    const std::string listed = runTool(registry, "list").out;
+    const auto user = listed.find(link.string() + "\t" + registry.file().string() + "\n");
+    const auto system = listed.find(kCounterServer + "\t" + dropIn.string() + "\n");
+    ASSERT_NE(user, std::string::npos) << listed;
+    ASSERT_NE(system, std::string::npos) << listed;
+    EXPECT_LT(user, system) << "entries are listed in the order they are searched";
+
+    ASSERT_EQ(runTool(registry, "unregister --system " + kCounterServer).exitCode, 0);
+    EXPECT_FALSE(std::filesystem::exists(dropIn)) << "removal leaves no empty drop-in";
+    const std::string userStore = registry.content();
+    EXPECT_NE(userStore.find(link.string()), std::string::npos) << "the user's entry stays";
+}
+
+// Opening a FIFO blocks until a writer comes; none ever does here, so only a refusal ends
+// these runs before their time limit.
+TEST(RegistryTool, OnlyRegularFilesAreLoadedOrRead) {
+    TemporaryRegistry registry;
+    const auto fifo = registry.directory() / "libfifo.so";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    registry.write(
+        "component-registry 1\nclass\t{3F0A1B2C-0004-4000-8000-000000000004}\t"
+        "{3F0A1B2C-0003-4000-8000-000000000003}\tTest.fifo\t" +
+        fifo.string() + "\nend\n");
+    for (const std::string& args : {"register " + fifo.string(), "describe " + fifo.string(),
+                                    std::string("describe Test.fifo")}) {
+        const ToolRun run = runTool(registry, args);
+        EXPECT_EQ(run.exitCode, 1) << args;
+        EXPECT_NE(run.err.find("error 48: Cannot load the library '" + fifo.string() +
+                               "': not a regular file"),
+                  std::string::npos)
+            << args << ": " << run.err;
+    }
+
+    std::filesystem::remove(registry.file());
+    ASSERT_EQ(mkfifo(registry.file().c_str(), 0600), 0);
+    const ToolRun listed = runTool(registry, "list");
+    EXPECT_EQ(listed.exitCode, 1);
+    EXPECT_NE(listed.err.find("is not a regular file"), std::string::npos) << listed.err;
+}
+
+TEST(RegistryTool, VersionAndHelp) {
+    TemporaryRegistry registry;
+    const ToolRun version = runTool(registry, "--version");
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out, "component-registry " OMBRIX_VERSION "\n");
+    const ToolRun help = runTool(registry, "--help");
+    EXPECT_EQ(help.exitCode, 0);
+    for (const char* command : {"register", "unregister", "list", "describe"})
+        EXPECT_NE(help.out.find(command), std::string::npos) << command;
 }
 
 }  // namespace

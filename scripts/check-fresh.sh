@@ -1,0 +1,132 @@
+#!/usr/bin/env bash
+# Checks the committed tree on a fresh Debian 12 root, as a new user would meet it: builds a
+# bare root with mmdebstrap from this machine's own apt sources, copies the committed tree in,
+# runs the README's two commands (the first up to where it needs a display), builds the
+# packages, installs them, checks them as a fresh user and removes them again.
+# Run as root; the log goes to build/check-fresh.log and says what the setup installed.
+#   --quick   run the test command with --quick (no sanitizer build, no fuzzing)
+set -euo pipefail
+
+inside_checks() {
+    local quick=$1 started=$SECONDS
+    cd /root/ombrix
+    phase() { echo "check-fresh: $* (at $((SECONDS - started)) s)"; }
+
+    phase "README 1: bash scripts/start.sh"
+    local status=0
+    unset DISPLAY WAYLAND_DISPLAY
+    bash scripts/start.sh >start.out 2>&1 || status=$?
+    cat start.out
+    # Without a display the script ends after building and registering, and says so.
+    if ((status != 1)) || ! grep -q "no display to show the window on" start.out; then
+        echo "check-fresh: start.sh did not get to the point where it needs a display" >&2
+        return 1
+    fi
+    build/default/component/component-registry list | grep -q '^Ombrix.mxquery	' ||
+        { echo "check-fresh: start.sh did not register the control" >&2; return 1; }
+
+    phase "README 2: bash scripts/test.sh $quick"
+    bash scripts/test.sh $quick
+
+    phase "bash scripts/package.sh"
+    bash scripts/package.sh
+    phase "installing the packages"
+    apt-get install -y -qq ./build/packages/*.deb
+    installed_checks
+    phase "removing the packages"
+    local packages
+    packages=$(for deb in build/packages/*.deb; do dpkg-deb -f "$deb" Package; done)
+    # shellcheck disable=SC2086
+    apt-get purge -y -qq $packages
+    leftovers_check
+    phase "done"
+}
+
+installed_checks() {
+    useradd --create-home fresh
+    local as_fresh=(runuser -u fresh -- env HOME=/home/fresh)
+    "${as_fresh[@]}" mxlookup --version
+    "${as_fresh[@]}" component-registry list | tee /tmp/list.out
+    grep -q "^Ombrix.mxquery	.*	/usr/share/component/registry.d/libombrix.registry$" \
+        /tmp/list.out || { echo "check-fresh: no system registration listed" >&2; return 1; }
+    sample_creates_control "${as_fresh[@]}"
+    designer_finds_plugin "${as_fresh[@]}"
+}
+
+# The sample's title names the control's version only once it has created the control.
+sample_creates_control() {
+    "$@" xvfb-run -a -n 97 -s "-screen 0 1024x768x24" bash -c '
+        sample & pid=$!
+        for _ in $(seq 60); do
+            if xwininfo -root -tree | grep -q "\"Using Ombrix v"; then kill "$pid"; exit 0; fi
+            sleep 0.5
+        done
+        kill "$pid"; exit 1' ||
+        { echo "check-fresh: the installed sample did not create the control" >&2; return 1; }
+    echo "check-fresh: the installed sample created the control"
+}
+
+designer_finds_plugin() {
+    local plugins
+    plugins=$(qtpaths6 --query QT_INSTALL_PLUGINS)
+    "$@" QT_DEBUG_PLUGINS=1 QT_QPA_PLATFORM=offscreen timeout 20 /usr/lib/qt6/bin/designer \
+        >/tmp/designer.out 2>&1 || true
+    grep -q "\"$plugins/designer/libombrix_designer.so\" loaded library" /tmp/designer.out ||
+        { echo "check-fresh: Designer did not load the installed plugin" >&2; return 1; }
+    echo "check-fresh: Designer loaded $plugins/designer/libombrix_designer.so"
+}
+
+leftovers_check() {
+    local left
+    left=$(find /usr /etc /var/lib/dpkg/info \( -iname '*ombrix*' -o -path '*component/registry.d/*' \
+        -o -name 'component-registry*' -o -name 'mxlookup*' \) -print)
+    if [[ -n $left ]]; then
+        echo "check-fresh: left after removal:" >&2
+        echo "$left" >&2
+        return 1
+    fi
+    echo "check-fresh: nothing of ours is left"
+}
+
+if [[ ${1:-} == --inside ]]; then
+    inside_checks "${2:-}"
+    exit
+fi
+
+cd "$(dirname "$0")/.."
+quick=""
+case ${1:-} in
+    --quick) quick=--quick ;;
+    "") ;;
+    *) echo "usage: bash scripts/check-fresh.sh [--quick]" >&2; exit 2 ;;
+esac
+if [[ $(id -u) -ne 0 ]]; then
+    echo "check-fresh: run as root (the root is built and entered with chroot)" >&2
+    exit 1
+fi
+command -v mmdebstrap >/dev/null || { echo "check-fresh: mmdebstrap is missing (scripts/setup.sh installs it)" >&2; exit 1; }
+
+mkdir -p build
+log=$PWD/build/check-fresh.log
+tree=$(mktemp --suffix=.tar)
+trap 'rm -f "$tree"' EXIT
+git archive --format=tar HEAD >"$tree"
+
+# The machine's own sources, as they are: no host is named here.
+sources=()
+for file in /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources; do
+    [[ -s $file ]] && sources+=("$file")
+done
+
+started=$SECONDS
+# Services that packages start would run outside the root, on this machine's network:
+# policy-rc.d keeps them stopped, as the tests start their own.
+# passwd (useradd) is for the checks' fresh user only.
+mmdebstrap --variant=apt --mode=root --include=passwd bookworm /dev/null "${sources[@]}" \
+    --customize-hook='printf "#!/bin/sh\nexit 101\n" >"$1/usr/sbin/policy-rc.d"; chmod 755 "$1/usr/sbin/policy-rc.d"' \
+    --customize-hook="mkdir -p \"\$1/root/ombrix\" && tar -x -C \"\$1/root/ombrix\" -f $tree" \
+    --customize-hook="chroot \"\$1\" bash /root/ombrix/scripts/check-fresh.sh --inside $quick" \
+    2>&1 | tee "$log"
+status=${PIPESTATUS[0]}
+echo "check-fresh: $( ((status == 0)) && echo passed || echo FAILED) in $((SECONDS - started)) s" | tee -a "$log"
+exit "$status"
