@@ -5,11 +5,13 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 
 #include <algorithm>
 #include <span>
 #include <stdexcept>
+#include <thread>
 
 namespace ombrix::testing {
 namespace {
@@ -157,11 +159,25 @@ std::string ScriptedDnsServer::setting() const {
 }
 
 std::vector<ReceivedQuery> ScriptedDnsServer::queries() const {
+    awaitDrained();
     std::lock_guard lock(mutex_);
     return queries_;
 }
 
+void ScriptedDnsServer::awaitDrained() const {
+    // A client's last datagram may still wait in the socket when the client has already given
+    // up; on a loaded machine the serving thread reads it a little later. Counting before then
+    // would miss a try that was made.
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    int waiting = 0;
+    while (::ioctl(udp_.fd(), FIONREAD, &waiting) == 0 && waiting > 0 &&
+           std::chrono::steady_clock::now() < end) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+}
+
 std::size_t ScriptedDnsServer::udpQueryCount() const {
+    awaitDrained();
     std::lock_guard lock(mutex_);
     return static_cast<std::size_t>(
         std::count_if(queries_.begin(), queries_.end(), [](auto& q) { return !q.overTcp; }));

@@ -64,6 +64,7 @@ class ScriptedDnsServer {
 
   private:
     void serve();
+    void awaitDrained() const;
     void answerDatagram();
     void answerConnection();
     void record(const std::vector<std::uint8_t>& message, bool overTcp);
