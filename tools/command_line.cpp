@@ -32,11 +32,26 @@ std::optional<std::string> takeTargets(std::vector<std::string> targets, Command
 ParsedCommand parseCommandLine(std::span<const std::string_view> args) {
     ParsedCommand parsed;
     auto& options = parsed.options;
-    CLI::App app("Looks up the mail exchangers of domains.", "mxlookup");
+    CLI::App app("Looks up the mail exchangers (MX) of domains, asking SERVER (an address or a host\n"
+                 "name, either with :PORT; default: the first nameserver of /etc/resolv.conf).",
+                 "mxlookup");
+    app.footer(
+        "One DOMAIN without --json and --trace prints the count, the best exchanger and one\n"
+        "[PREFERENCE] NAME line per exchanger. Several domains, or -f, print one line per\n"
+        "domain as each completes: text, or JSON with --json.\n"
+        "\n"
+        "Exit status: 0 when every domain got an answer (mx, null_mx, no_mx, nxdomain),\n"
+        "1 when any ended server_failure, timeout, malformed or invalid, or output could not\n"
+        "be written, 2 for bad usage. See mxlookup(1).\n"
+        "\n"
+        "Examples:\n"
+        "  mxlookup @9.9.9.9 debian.org\n"
+        "  mxlookup --json @127.0.0.1:5353 -f domains.txt > mx.jsonl");
     std::vector<std::string> targets;
     std::size_t maxInFlight = 0;
     double rate = 0;
-    app.add_option("targets", targets, "@SERVER (first) and domains");
+    app.add_option("targets", targets, "the server to ask (first, with @) and the domains")
+        ->type_name("[@SERVER] [DOMAIN...]");
     app.add_option("-f,--file", options.listFile,
                    "read domains from FILE, one a line (- for standard input)");
     app.add_flag("--json", options.json, "one JSON line per domain");
