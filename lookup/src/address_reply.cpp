@@ -11,6 +11,7 @@
 #include "ombrix/lookup/response_code.h"
 #include "reply_fault.h"
 #include "resource_record.h"
+#include "section_walk.h"
 
 namespace ombrix::lookup {
 namespace {
@@ -30,58 +31,27 @@ class AddressSectionReader {
     }
 
     Checked read() {
-        const Section sections[] = {
+        const std::array<SectionEntry<AddressSectionReader>, 4> sections = {{
             {"question", header_.questions, &AddressSectionReader::skipQuestion},
             {"answer", header_.answers, &AddressSectionReader::readAnswer},
             {"authority record", header_.authorities, &AddressSectionReader::skipRecord},
             {"additional record", header_.additionals, &AddressSectionReader::skipRecord},
-        };
-        for (const Section& section : sections) {
-            for (std::size_t i = 0; i < section.count; ++i) {
-                auto entry = located((this->*section.readEntry)(), section.name, i, section.count);
-                if (!entry) {
-                    return entry;
-                }
-            }
-        }
-        return std::monostate{};
+        }};
+        return walkSections(*this, sections);
     }
 
     std::vector<std::string>& addresses() { return addresses_; }
     bool aliased() const { return canonical_.has_value(); }
 
   private:
-    struct Section {
-        const char* name;
-        std::uint16_t count;
-        Checked (AddressSectionReader::*readEntry)();
-    };
-
-    const WireName& target() const { return canonical_ ? *canonical_ : qname_; }
-
     Checked skipQuestion() { return lookup::skipQuestion(reader_); }
 
     Checked skipRecord() { return lookup::skipRecord(reader_); }
 
     Checked readAnswer() {
-        NameComparison owner(target());
-        auto record = readRecord(reader_, owner);
-        if (!record) {
-            return Unexpected(record.error());
-        }
-        if (record->rrClass != kClassIn || !owner.same()) {
-            return std::monostate{};
-        }
-        if (record->type == kTypeCname) {
-            return followCname(*record);
-        }
-        if (record->type == qtype_) {
-            return addAddress(*record);
-        }
-        return std::monostate{};
+        return readChainedAnswer(reader_, qname_, canonical_, qtype_,
+                                 [this](ResourceRecord& record) { return addAddress(record); });
     }
-
-    Checked followCname(ResourceRecord& record) { return readAliasTarget(record, canonical_); }
 
     Checked addAddress(ResourceRecord& record) {
         const std::size_t expected = qtype_ == kTypeA ? kIpv4Octets : kIpv6Octets;

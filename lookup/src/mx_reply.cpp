@@ -15,6 +15,7 @@
 #include "ombrix/lookup/response_code.h"
 #include "reply_fault.h"
 #include "resource_record.h"
+#include "section_walk.h"
 
 namespace ombrix::lookup {
 namespace {
@@ -58,57 +59,26 @@ class SectionReader {
     }
 
     Expected<Findings, ReplyFault> read() {
-        const Section sections[] = {
+        const std::array<SectionEntry<SectionReader>, 4> sections = {{
             {"question", header_.questions, &SectionReader::skipQuestion},
             {"answer", header_.answers, &SectionReader::readAnswer},
             {"authority record", header_.authorities, &SectionReader::skipRecord},
             {"additional record", header_.additionals, &SectionReader::readAdditional},
-        };
-        for (const Section& section : sections) {
-            for (std::size_t i = 0; i < section.count; ++i) {
-                auto entry = located((this->*section.readEntry)(), section.name, i, section.count);
-                if (!entry) {
-                    return Unexpected(entry.error());
-                }
-            }
+        }};
+        if (auto walked = walkSections(*this, sections); !walked) {
+            return Unexpected(walked.error());
         }
         return std::move(findings_);
     }
 
   private:
-    struct Section {
-        const char* name;
-        std::uint16_t count;
-        Checked (SectionReader::*readEntry)();
-    };
-
-    // The name whose answers count: qname, or the end of a CNAME chain that starts at it.
-    const WireName& target() const { return findings_.canonical ? *findings_.canonical : qname_; }
-
     Checked skipQuestion() { return lookup::skipQuestion(reader_); }
 
     Checked skipRecord() { return lookup::skipRecord(reader_); }
 
     Checked readAnswer() {
-        NameComparison owner(target());
-        auto record = readRecord(reader_, owner);
-        if (!record) {
-            return Unexpected(record.error());
-        }
-        if (record->rrClass != kClassIn || !owner.same()) {
-            return std::monostate{};
-        }
-        if (record->type == kTypeCname) {
-            return followCname(*record);
-        }
-        if (record->type == kTypeMx) {
-            return addExchanger(*record);
-        }
-        return std::monostate{};
-    }
-
-    Checked followCname(ResourceRecord& record) {
-        return readAliasTarget(record, findings_.canonical);
+        return readChainedAnswer(reader_, qname_, findings_.canonical, kTypeMx,
+                                 [this](ResourceRecord& record) { return addExchanger(record); });
     }
 
     // MX data is a preference and an exchange. The root as exchange says the domain takes no
