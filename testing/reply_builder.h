@@ -61,7 +61,8 @@ class ReplyBuilder {
   public:
     static constexpr std::uint16_t kQuestionOffset = 12;
 
-    explicit ReplyBuilder(std::string_view qname, std::uint16_t id = 4575) {
+    explicit ReplyBuilder(std::string_view qname, std::uint16_t id = 4575,
+                          std::uint16_t qtype = 15) {
         bytes_ = {static_cast<std::uint8_t>(id >> 8),
                   static_cast<std::uint8_t>(id & 0xFF),
                   0x81,
@@ -75,7 +76,8 @@ class ReplyBuilder {
                   0,
                   0};
         append(name(qname));
-        append({0, 15, 0, 1});
+        append(
+            {static_cast<std::uint8_t>(qtype >> 8), static_cast<std::uint8_t>(qtype & 0xFF), 0, 1});
     }
 
     // Where the next record will start, for pointers into it.

@@ -55,6 +55,7 @@ ParsedCommand parseCommandLine(std::span<const std::string_view> args) {
     app.add_option("-f,--file", options.listFile,
                    "read domains from FILE, one a line (- for standard input)");
     app.add_flag("--json", options.json, "one JSON line per domain");
+    app.add_flag("--addresses", options.addresses, "each exchanger's IPv4 and IPv6 addresses");
     app.add_flag("--trace", options.trace, "what happened on the wire, per query");
     app.add_option("--timeout", options.timeoutSeconds, "seconds each try waits (default 2)")
         ->check(CLI::Range(0.001, 3600.0));

@@ -18,6 +18,7 @@ struct CommandOptions {
     std::optional<std::string> listFile;  // "-": standard input
     bool json = false;
     bool trace = false;
+    bool addresses = false;
     bool quiet = false;
     double timeoutSeconds = 2.0;
     int tries = 3;
@@ -25,7 +26,9 @@ struct CommandOptions {
     std::optional<double> rate;
 
     // The lookup of one domain as text, which prints what it always printed.
-    bool singleTextLookup() const { return domains.size() == 1 && !listFile && !json && !trace; }
+    bool singleTextLookup() const {
+        return domains.size() == 1 && !listFile && !json && !trace && !addresses;
+    }
 };
 
 struct ParsedCommand {

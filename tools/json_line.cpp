@@ -16,12 +16,20 @@ double milliseconds(std::chrono::microseconds duration) {
     return static_cast<double>(duration.count()) / 1000.0;
 }
 
-Json exchangersOf(const lookup::MxResult& result) {
+Json exchangersOf(const DomainReport& report) {
+    const auto& exchangers = report.result.exchangers;
+    const bool withAddresses = report.addressStatus.size() == exchangers.size();
     auto list = Json::array();
-    for (const auto& exchanger : result.exchangers) {
-        list.push_back({{"preference", exchanger.preference},
-                        {"name", exchanger.name},
-                        {"ttl", exchanger.ttl}});
+    for (std::size_t i = 0; i < exchangers.size(); ++i) {
+        const auto& exchanger = exchangers[i];
+        Json entry{
+            {"preference", exchanger.preference}, {"name", exchanger.name}, {"ttl", exchanger.ttl}};
+        if (withAddresses) {
+            entry["ipv4"] = exchanger.ipv4;
+            entry["ipv6"] = exchanger.ipv6;
+            entry["status"] = addressStatusName(report.addressStatus[i]);
+        }
+        list.push_back(std::move(entry));
     }
     return list;
 }
@@ -49,7 +57,7 @@ std::string toJsonLine(const DomainReport& report) {
         const auto name = rcodeText(*result.rcode);
         line["rcode"] = name ? Json(*name) : Json(*result.rcode);
     }
-    line["exchangers"] = exchangersOf(result);
+    line["exchangers"] = exchangersOf(report);
     if (result.outcome == lookup::Outcome::nullMxMixed) {
         line["null_mx_mixed"] = true;
     }

@@ -83,6 +83,7 @@ BulkSettings bulkSettings(const CommandOptions& options) {
     settings.maxInFlight = options.maxInFlight.value_or(BulkSettings::kDefaultCeiling);
     settings.rate = options.rate;
     settings.trace = options.trace;
+    settings.addresses = options.addresses;
     return settings;
 }
 

@@ -26,6 +26,29 @@ std::string_view outcomeName(lookup::Outcome outcome) {
     return "invalid";
 }
 
+std::string_view addressStatusName(lookup::AddressStatus status) {
+    using lookup::AddressStatus;
+    switch (status) {
+        case AddressStatus::found:
+            return "ok";
+        case AddressStatus::foundViaAlias:
+            return "cname";
+        case AddressStatus::nxdomain:
+            return "nxdomain";
+        case AddressStatus::noAddress:
+            return "no_address";
+        case AddressStatus::addressLiteral:
+            return "ip_literal";
+        case AddressStatus::noReply:
+            return "timeout";
+        case AddressStatus::serverFailure:
+            return "server_failure";
+        case AddressStatus::malformed:
+            break;
+    }
+    return "malformed";
+}
+
 bool isAnswer(lookup::Outcome outcome) {
     return !lookup::isTemporary(outcome) && outcome != lookup::Outcome::invalidDomain;
 }

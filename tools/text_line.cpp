@@ -23,6 +23,24 @@ std::string printable(const std::string& text) {
     return out;
 }
 
+// " [192.0.2.1 2001:db8::1]", with the status first when it is not plain "ok":
+// " [cname 192.0.2.1]", " [no_address]".
+std::string addressesText(const lookup::Exchanger& exchanger, lookup::AddressStatus status) {
+    std::string text = " [";
+    const char* separator = "";
+    if (status != lookup::AddressStatus::found) {
+        text += addressStatusName(status);
+        separator = " ";
+    }
+    for (const auto* family : {&exchanger.ipv4, &exchanger.ipv6}) {
+        for (const auto& address : *family) {
+            text += separator + address;
+            separator = " ";
+        }
+    }
+    return text + ']';
+}
+
 }  // namespace
 
 std::string toTextLine(const DomainReport& report) {
@@ -31,8 +49,13 @@ std::string toTextLine(const DomainReport& report) {
     line += ' ';
     line += outcomeName(result.outcome);
     const char* separator = " ";
-    for (const auto& exchanger : result.exchangers) {
+    const bool withAddresses = report.addressStatus.size() == result.exchangers.size();
+    for (std::size_t i = 0; i < result.exchangers.size(); ++i) {
+        const auto& exchanger = result.exchangers[i];
         line += separator + std::to_string(exchanger.preference) + ' ' + exchanger.name;
+        if (withAddresses) {
+            line += addressesText(exchanger, report.addressStatus[i]);
+        }
         separator = ", ";
     }
     if (result.fault) {

@@ -1,14 +1,12 @@
 #include "ombrix/lookup/mx_reply.h"
 
-#include <arpa/inet.h>
-#include <sys/socket.h>
-
 #include <algorithm>
 #include <array>
 #include <optional>
 #include <string>
 #include <utility>
 
+#include "address_text.h"
 #include "name_reader.h"
 #include "ombrix/lookup/byte_reader.h"
 #include "ombrix/lookup/presentation.h"
@@ -17,6 +15,7 @@
 #include "ombrix/lookup/response_code.h"
 #include "reply_fault.h"
 #include "resource_record.h"
+#include "section_walk.h"
 
 namespace ombrix::lookup {
 namespace {
@@ -25,10 +24,6 @@ using Kind = ReplyFault::Kind;
 
 constexpr std::uint8_t kNoError = 0;
 constexpr std::uint8_t kNameError = 3;
-constexpr std::uint16_t kTypeA = 1;
-constexpr std::uint16_t kTypeAaaa = 28;
-constexpr std::size_t kIpv4Octets = 4;
-constexpr std::size_t kIpv6Octets = 16;
 // A pointer as owner, type, class, TTL and length, a preference and the root as exchange.
 constexpr std::size_t kLeastMxRecordOctets = 2 + 10 + 2 + 1;
 
@@ -39,25 +34,6 @@ struct Findings {
     std::optional<WireName> canonical;  // where the CNAME chain ended
 };
 
-// A fault found inside a section, marked with the section and the entry.
-Checked located(Checked read, const char* section, std::size_t index, std::size_t count) {
-    if (!read) {
-        read.error().section = section;
-        read.error().index = index;
-        read.error().count = count;
-    }
-    return read;
-}
-
-// Record data that holds a name and nothing after it: bytes left over mean the record is not
-// what it claims to be, so the reply is refused rather than half believed.
-Checked nothingAfterName(const ResourceRecord& record) {
-    if (record.data.remaining() != 0) {
-        return fail(Kind::bytesAfterName, record.offset, record.data.remaining());
-    }
-    return std::monostate{};
-}
-
 bool isBlank(const std::string& text) {
     return text.find_first_not_of(' ') == std::string::npos;
 }
@@ -67,27 +43,6 @@ bool sameText(const std::string& a, const std::string& b) {
         return foldAsciiCase(static_cast<std::uint8_t>(x)) ==
                foldAsciiCase(static_cast<std::uint8_t>(y));
     });
-}
-
-// Dotted decimal, written by hand: the C library's formatter costs more than the whole
-// rest of a record.
-std::string ipv4Text(std::span<const std::uint8_t> octets) {
-    std::string text;
-    for (const std::uint8_t octet : octets) {
-        if (!text.empty()) {
-            text += '.';
-        }
-        text += std::to_string(octet);
-    }
-    return text;
-}
-
-std::string ipv6Text(std::span<const std::uint8_t> octets) {
-    std::array<std::uint8_t, kIpv6Octets> address{};
-    std::copy(octets.begin(), octets.end(), address.begin());
-    std::array<char, INET6_ADDRSTRLEN> text{};
-    inet_ntop(AF_INET6, address.data(), text.data(), static_cast<socklen_t>(text.size()));
-    return text.data();
 }
 
 // Reads the sections of one reply after its header.
@@ -104,82 +59,26 @@ class SectionReader {
     }
 
     Expected<Findings, ReplyFault> read() {
-        const Section sections[] = {
+        const std::array<SectionEntry<SectionReader>, 4> sections = {{
             {"question", header_.questions, &SectionReader::skipQuestion},
             {"answer", header_.answers, &SectionReader::readAnswer},
             {"authority record", header_.authorities, &SectionReader::skipRecord},
             {"additional record", header_.additionals, &SectionReader::readAdditional},
-        };
-        for (const Section& section : sections) {
-            for (std::size_t i = 0; i < section.count; ++i) {
-                auto entry = located((this->*section.readEntry)(), section.name, i, section.count);
-                if (!entry) {
-                    return Unexpected(entry.error());
-                }
-            }
+        }};
+        if (auto walked = walkSections(*this, sections); !walked) {
+            return Unexpected(walked.error());
         }
         return std::move(findings_);
     }
 
   private:
-    struct Section {
-        const char* name;
-        std::uint16_t count;
-        Checked (SectionReader::*readEntry)();
-    };
+    Checked skipQuestion() { return lookup::skipQuestion(reader_); }
 
-    // The name whose answers count: qname, or the end of a CNAME chain that starts at it.
-    const WireName& target() const { return findings_.canonical ? *findings_.canonical : qname_; }
-
-    Checked skipQuestion() {
-        const std::size_t offset = reader_.offset();
-        SkippedName name;
-        if (auto read = readName(reader_, name); !read) {
-            return read;
-        }
-        if (!reader_.skip(4)) {
-            return fail(Kind::endsInQuestion, offset);
-        }
-        return std::monostate{};
-    }
-
-    Checked skipRecord() {
-        SkippedName owner;
-        auto record = readRecord(reader_, owner);
-        if (!record) {
-            return Unexpected(record.error());
-        }
-        return std::monostate{};
-    }
+    Checked skipRecord() { return lookup::skipRecord(reader_); }
 
     Checked readAnswer() {
-        NameComparison owner(target());
-        auto record = readRecord(reader_, owner);
-        if (!record) {
-            return Unexpected(record.error());
-        }
-        if (record->rrClass != kClassIn || !owner.same()) {
-            return std::monostate{};
-        }
-        if (record->type == kTypeCname) {
-            return followCname(*record);
-        }
-        if (record->type == kTypeMx) {
-            return addExchanger(*record);
-        }
-        return std::monostate{};
-    }
-
-    Checked followCname(ResourceRecord& record) {
-        WireNameBuilder end;
-        if (auto read = readName(record.data, end); !read) {
-            return read;
-        }
-        if (auto rest = nothingAfterName(record); !rest) {
-            return rest;
-        }
-        findings_.canonical = std::move(end.name());
-        return std::monostate{};
+        return readChainedAnswer(reader_, qname_, findings_.canonical, kTypeMx,
+                                 [this](ResourceRecord& record) { return addExchanger(record); });
     }
 
     // MX data is a preference and an exchange. The root as exchange says the domain takes no

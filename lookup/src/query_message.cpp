@@ -15,7 +15,7 @@ void putU16(std::vector<std::uint8_t>& out, std::uint16_t value) {
 
 }  // namespace
 
-std::vector<std::uint8_t> buildMxQuery(std::uint16_t id, const WireName& qname) {
+std::vector<std::uint8_t> buildQuery(std::uint16_t id, const WireName& qname, std::uint16_t type) {
     std::vector<std::uint8_t> message;
     message.reserve(kHeaderOctets + qname.bytes.size() + 4);
     putU16(message, id);
@@ -26,7 +26,7 @@ std::vector<std::uint8_t> buildMxQuery(std::uint16_t id, const WireName& qname) 
     putU16(message, 0);  // NSCOUNT
     putU16(message, 0);  // ARCOUNT
     message.insert(message.end(), qname.bytes.begin(), qname.bytes.end());
-    putU16(message, kTypeMx);
+    putU16(message, type);
     putU16(message, kClassIn);
     return message;
 }

@@ -27,7 +27,8 @@ std::optional<ReplyHeader> readHeader(std::span<const std::uint8_t> message) {
     return header;
 }
 
-bool isReplyTo(std::span<const std::uint8_t> message, std::uint16_t id, const WireName& qname) {
+bool isReplyTo(std::span<const std::uint8_t> message, std::uint16_t id, const WireName& qname,
+               std::uint16_t qtype) {
     const auto header = readHeader(message);
     if (!header || header->id != id || !header->response || header->opcode != 0 ||
         header->questions != 1) {
@@ -39,7 +40,7 @@ bool isReplyTo(std::span<const std::uint8_t> message, std::uint16_t id, const Wi
     if (!readName(reader, name) || !name.same()) {
         return false;
     }
-    return reader.u16() == kTypeMx && reader.u16() == kClassIn;
+    return reader.u16() == qtype && reader.u16() == kClassIn;
 }
 
 }  // namespace ombrix::lookup

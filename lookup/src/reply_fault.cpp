@@ -49,6 +49,9 @@ Fault describeHere(const ReplyFault& fault) {
         case Kind::bytesAfterName:
             return malformed("the record at offset " + at + " has " + std::to_string(fault.detail) +
                              " bytes after its name");
+        case Kind::addressOfWrongLength:
+            return malformed("the address record at offset " + at + " holds " +
+                             std::to_string(fault.detail) + " octets");
         case Kind::mxWithoutPreference:
             break;
     }

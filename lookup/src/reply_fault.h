@@ -26,6 +26,7 @@ struct ReplyFault {
         tooManyPointers,
         bytesAfterName,
         mxWithoutPreference,
+        addressOfWrongLength,
     };
     Kind kind = Kind::endsInHeader;
     std::size_t offset = 0;  // of the name, pointer, label, question or record at fault
@@ -42,6 +43,16 @@ using Checked = Expected<std::monostate, ReplyFault>;
 inline Unexpected<ReplyFault> fail(ReplyFault::Kind kind, std::size_t offset,
                                    std::size_t detail = 0) {
     return Unexpected(ReplyFault{kind, offset, detail});
+}
+
+// A fault found inside a section, marked with the section and the entry.
+inline Checked located(Checked read, const char* section, std::size_t index, std::size_t count) {
+    if (!read) {
+        read.error().section = section;
+        read.error().index = index;
+        read.error().count = count;
+    }
+    return read;
 }
 
 // The fault for people: kind cutShort when the reply ends before its counts and lengths say,

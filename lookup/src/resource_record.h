@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 #include "name_reader.h"
@@ -44,6 +45,51 @@ Expected<ResourceRecord, ReplyFault> readRecord(ByteReader& reader, OwnerSink& o
     record.data = *data;
     reader = cursor;
     return record;
+}
+
+// Record data that holds a name and nothing after it: bytes left over mean the record is not
+// what it claims to be, so the reply is refused rather than half believed.
+inline Checked nothingAfterName(const ResourceRecord& record) {
+    if (record.data.remaining() != 0) {
+        return fail(ReplyFault::Kind::bytesAfterName, record.offset, record.data.remaining());
+    }
+    return std::monostate{};
+}
+
+// Steps past the question at the cursor: a name, a type and a class.
+inline Checked skipQuestion(ByteReader& reader) {
+    const std::size_t offset = reader.offset();
+    SkippedName name;
+    if (auto read = readName(reader, name); !read) {
+        return read;
+    }
+    if (!reader.skip(4)) {
+        return fail(ReplyFault::Kind::endsInQuestion, offset);
+    }
+    return std::monostate{};
+}
+
+// Steps past the record at the cursor, checking its owner name.
+inline Checked skipRecord(ByteReader& reader) {
+    SkippedName owner;
+    auto record = readRecord(reader, owner);
+    if (!record) {
+        return Unexpected(record.error());
+    }
+    return std::monostate{};
+}
+
+// The name a CNAME record leads to, in wire form: the chain goes on from there.
+inline Checked readAliasTarget(ResourceRecord& record, std::optional<WireName>& target) {
+    WireNameBuilder end;
+    if (auto read = readName(record.data, end); !read) {
+        return read;
+    }
+    if (auto rest = nothingAfterName(record); !rest) {
+        return rest;
+    }
+    target = std::move(end.name());
+    return std::monostate{};
 }
 
 }  // namespace ombrix::lookup

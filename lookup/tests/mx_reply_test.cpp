@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "testing/reply_builder.h"
 #include "ombrix/lookup/query_message.h"
 #include "ombrix/lookup/reply.h"
+#include "testing/reply_builder.h"
 
 namespace ombrix::lookup {
 namespace {
@@ -19,8 +19,6 @@ using testing::pointerTo;
 using testing::ReplyBuilder;
 
 const WireName kExample{name("example.com")};
-constexpr std::uint16_t kTypeA = 1;
-constexpr std::uint16_t kTypeAaaa = 28;
 
 struct Listed {
     std::uint16_t preference;

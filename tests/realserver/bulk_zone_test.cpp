@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <fstream>
 #include <map>
@@ -19,9 +20,9 @@ namespace {
 using Json = nlohmann::json;
 
 constexpr int kDomains = 20000;
-constexpr std::array<const char*, 11> kCases = {"several", "nullmx", "mixed",  "addronly",
-                                                "nx",      "alias",  "noaddr", "mxalias",
-                                                "iplit",   "v6only", "big"};
+constexpr std::array<const char*, 12> kCases = {"several", "nullmx", "mixed",  "addronly",
+                                                "nx",      "alias",  "noaddr", "bare",
+                                                "mxalias", "iplit",  "v6only", "big"};
 
 // The exchangers the zone gives a case, as (preference, name), in preference order.
 std::vector<std::pair<int, std::string>> exchangersOf(const std::string& kase) {
@@ -32,6 +33,7 @@ std::vector<std::pair<int, std::string>> exchangersOf(const std::string& kase) {
         return {{10, "mx1.bulk.example"}};
     }
     const std::map<std::string, std::string> single = {{"noaddr", "ghost.bulk.example"},
+                                                       {"bare", "bare.bulk.example"},
                                                        {"mxalias", "mxcname.bulk.example"},
                                                        {"iplit", "192.0.2.25"},
                                                        {"v6only", "mx6.bulk.example"}};
@@ -76,8 +78,42 @@ void expectLine(const Json& line, const std::string& kase) {
     EXPECT_EQ(got, std::multiset(expected.begin(), expected.end())) << domain;
 }
 
-TEST(BulkZone, EveryDomainOfAListGetsOneLineThatMatchesTheZone) {
+struct Addresses {
+    std::vector<std::string> ipv4;
+    std::vector<std::string> ipv6;
+    std::string status;
+};
+
+// What the zones give an exchanger's name; a name they do not hold does not exist.
+Addresses addressesOf(const std::string& exchanger) {
+    const std::map<std::string, Addresses> known = {
+        {"mx1.bulk.example", {{"192.0.2.11"}, {}, "ok"}},
+        {"mx2.bulk.example", {{"192.0.2.12"}, {"2001:db8::12"}, "ok"}},
+        {"mx6.bulk.example", {{}, {"2001:db8::66"}, "ok"}},
+        {"mxcname.bulk.example", {{"192.0.2.11"}, {}, "cname"}},
+        {"bare.bulk.example", {{}, {}, "no_address"}},
+        {"192.0.2.25", {{}, {}, "ip_literal"}},
+    };
+    const auto found = known.find(exchanger);
+    return found == known.end() ? Addresses{{}, {}, "nxdomain"} : found->second;
+}
+
+void expectAddresses(const Json& line) {
+    for (const auto& exchanger : line.at("exchangers")) {
+        const auto expected = addressesOf(exchanger.at("name"));
+        const std::string where =
+            line.at("domain").get<std::string>() + " " + exchanger.at("name").get<std::string>();
+        EXPECT_EQ(exchanger.at("status"), expected.status) << where;
+        EXPECT_EQ(exchanger.at("ipv4"), expected.ipv4) << where;
+        EXPECT_EQ(exchanger.at("ipv6"), expected.ipv6) << where;
+    }
+}
+
+// Runs mxlookup on `count` domains, every case in turn, and checks each line against the zone.
+void checkList(int count, std::vector<std::string> options) {
     const auto server = serverUnderTest();
+    const bool addresses =
+        std::find(options.begin(), options.end(), "--addresses") != options.end();
     const std::string scratch = ::testing::TempDir() + "bulk_zone_" + std::to_string(::getpid());
     const std::string list = scratch + "_list.txt";
     const std::string out = scratch + "_out.jsonl";
@@ -86,16 +122,15 @@ TEST(BulkZone, EveryDomainOfAListGetsOneLineThatMatchesTheZone) {
     {
         std::ofstream file(list);
         file << "# every case of the zone, over and over\n";
-        for (int i = 0; i < kDomains; ++i) {
+        for (int i = 0; i < count; ++i) {
             const std::string kase = kCases[static_cast<std::size_t>(i) % kCases.size()];
             const auto domain = "d" + std::to_string(i) + "." + kase + ".bulk.example";
             caseOf[domain] = kase;
             file << domain << '\n';
         }
     }
-    const int status =
-        tools::spawnProgram(MXLOOKUP_PATH, {"--json", "-q", "@" + server.address(), "-f", list},
-                            {"/dev/null", out, err});
+    options.insert(options.end(), {"--json", "-q", "@" + server.address(), "-f", list});
+    const int status = tools::spawnProgram(MXLOOKUP_PATH, options, {"/dev/null", out, err});
     std::ifstream errors(err);
     std::stringstream errorText;
     errorText << errors.rdbuf();
@@ -110,11 +145,22 @@ TEST(BulkZone, EveryDomainOfAListGetsOneLineThatMatchesTheZone) {
         ASSERT_TRUE(caseOf.contains(domain)) << text;
         EXPECT_TRUE(seen.insert(domain).second) << "twice: " << domain;
         expectLine(line, caseOf.at(domain));
+        if (addresses) {
+            expectAddresses(line);
+        }
     }
     EXPECT_EQ(seen.size(), caseOf.size());
     for (const auto& path : {list, out, err}) {
         std::remove(path.c_str());
     }
+}
+
+TEST(BulkZone, EveryDomainOfAListGetsOneLineThatMatchesTheZone) {
+    checkList(kDomains, {});
+}
+
+TEST(BulkZone, EveryExchangerGetsTheAddressesTheZoneGivesIt) {
+    checkList(static_cast<int>(kCases.size()) * 50, {"--addresses"});
 }
 
 }  // namespace

@@ -8,10 +8,12 @@
 #include <cerrno>
 #include <system_error>
 
+#include "ombrix/lookup/address_reply.h"
 #include "ombrix/lookup/mx_reply.h"
 #include "ombrix/lookup/presentation.h"
 #include "ombrix/lookup/query_message.h"
 #include "ombrix/lookup/reply.h"
+#include "tools/bulk/exchanger_status.h"
 
 namespace ombrix::tools {
 namespace {
@@ -126,26 +128,52 @@ void BulkLookup::trace(Flight& flight, std::string what) {
 void BulkLookup::start(std::string domain, BulkIo& io, Clock::time_point now) {
     auto encoded = lookup::encodeDomain(domain);
     if (!encoded) {
-        DomainReport report{std::move(domain), {}, {}};
+        DomainReport report{std::move(domain), {}, {}, {}};
         report.result.outcome = lookup::Outcome::invalidDomain;
         report.result.wire.server = serverText_;
         report.result.fault = std::move(encoded.error());
-        ++progress_.done;
-        ++progress_.outcomes[indexOf(report.result.outcome)];
-        io.report(std::move(report));
+        publish(std::move(report), io);
         return;
     }
+    const auto owner = takeFlight(std::move(encoded.value()), lookup::kTypeMx,
+                                  DomainReport{std::move(domain), {}, {}, {}});
+    send(owner, now);
+}
+
+std::int32_t BulkLookup::takeFlight(lookup::WireName qname, std::uint16_t qtype,
+                                    DomainReport report) {
     const auto owner = freeFlights_.back();
     freeFlights_.pop_back();
     auto& flight = flights_[static_cast<std::size_t>(owner)];
     flight.busy = true;
     flight.presumedLost = false;
     flight.overTcp = false;
-    flight.report = DomainReport{std::move(domain), {}, {}};
-    flight.qname = std::move(encoded.value());
-    flight.message = lookup::buildMxQuery(0, flight.qname);
+    flight.qtype = qtype;
+    flight.waiting = -1;
+    flight.exchanger = 0;
+    flight.report = std::move(report);
+    flight.qname = std::move(qname);
+    flight.message = lookup::buildQuery(0, flight.qname, qtype);
     flight.sends.clear();
     ++progress_.inFlight;
+    return owner;
+}
+
+void BulkLookup::startAddress(const AddressJob& job, BulkIo& io, Clock::time_point now) {
+    const auto name = waiting_[static_cast<std::size_t>(job.waiting)]
+                          .report.result.exchangers[job.exchanger]
+                          .name;
+    auto encoded = lookup::encodeDomain(name);
+    if (!encoded) {
+        settleExchanger(job, {lookup::AddressStatus::malformed, {}, std::move(encoded.error())},
+                        io);
+        return;
+    }
+    const auto owner =
+        takeFlight(std::move(encoded.value()), job.qtype, DomainReport{name, {}, {}, {}});
+    auto& flight = flights_[static_cast<std::size_t>(owner)];
+    flight.waiting = job.waiting;
+    flight.exchanger = job.exchanger;
     send(owner, now);
 }
 
@@ -241,7 +269,7 @@ void BulkLookup::accept(std::uint16_t socket, std::span<const std::uint8_t> data
         return;
     }
     auto& flight = flights_[static_cast<std::size_t>(owner)];
-    if (flight.overTcp || !lookup::isReplyTo(datagram, header->id, flight.qname)) {
+    if (flight.overTcp || !lookup::isReplyTo(datagram, header->id, flight.qname, flight.qtype)) {
         ++flight.report.result.wire.dropped;
         trace(flight, "dropped a datagram that does not answer the query");
         return;
@@ -261,7 +289,7 @@ void BulkLookup::accept(std::uint16_t socket, std::span<const std::uint8_t> data
         return;
     }
     trace(flight, "reply of " + std::to_string(datagram.size()) + " octets accepted");
-    finish(owner, lookup::readMxReply(datagram, flight.qname), io);
+    complete(owner, datagram, io);
 }
 
 void BulkLookup::askOverTcp(std::int32_t owner, Clock::time_point now, BulkIo& io) {
@@ -280,7 +308,7 @@ void BulkLookup::askOverTcp(std::int32_t owner, Clock::time_point now, BulkIo& i
         flight.presumedLost = false;
         --presumedLost_;
     }
-    lookup::PendingQuery query{flight.sends.back().id, flight.qname, flight.message};
+    lookup::PendingQuery query{flight.sends.back().id, flight.qname, flight.message, flight.qtype};
     tcp_.submit({owner, flight.generation, std::move(query), budget});
 }
 
@@ -309,7 +337,7 @@ void BulkLookup::collectTcp(BulkIo& io) {
         }
         trace(flight, "reply of " + std::to_string(exchanged.reply->size()) + " octets over " +
                           (wire.transport == lookup::Transport::tcp ? "TCP" : "UDP"));
-        finish(done.owner, lookup::readMxReply(*exchanged.reply, flight.qname), io);
+        complete(done.owner, *exchanged.reply, io);
     }
 }
 
@@ -351,10 +379,38 @@ void BulkLookup::expireTimers(Clock::time_point now, BulkIo& io) {
 }
 
 void BulkLookup::giveUp(std::int32_t owner, std::string description, BulkIo& io) {
+    lookup::Fault fault{lookup::Fault::Kind::noReply, std::move(description)};
+    if (flights_[static_cast<std::size_t>(owner)].qtype != lookup::kTypeMx) {
+        finishAddress(owner, {lookup::AddressStatus::noReply, {}, std::move(fault)}, io);
+        return;
+    }
     lookup::MxResult result;
     result.outcome = lookup::Outcome::noReply;
-    result.fault = lookup::Fault{lookup::Fault::Kind::noReply, std::move(description)};
+    result.fault = std::move(fault);
     finish(owner, std::move(result), io);
+}
+
+void BulkLookup::complete(std::int32_t owner, std::span<const std::uint8_t> reply, BulkIo& io) {
+    const auto& flight = flights_[static_cast<std::size_t>(owner)];
+    if (flight.qtype == lookup::kTypeMx) {
+        finish(owner, lookup::readMxReply(reply, flight.qname), io);
+    } else {
+        finishAddress(owner, lookup::readAddressReply(reply, flight.qname, flight.qtype), io);
+    }
+}
+
+void BulkLookup::release(std::int32_t owner) {
+    auto& flight = flights_[static_cast<std::size_t>(owner)];
+    for (const auto& sent : flight.sends) {
+        sockets_[sent.socket].socket->releaseId(sent.id);
+    }
+    if (flight.presumedLost) {
+        --presumedLost_;
+    }
+    --progress_.inFlight;
+    flight.busy = false;
+    ++flight.generation;
+    freeFlights_.push_back(owner);
 }
 
 void BulkLookup::finish(std::int32_t owner, lookup::MxResult result, BulkIo& io) {
@@ -365,20 +421,79 @@ void BulkLookup::finish(std::int32_t owner, lookup::MxResult result, BulkIo& io)
     // The sends of the event loop, and those of the fallback exchange if there was one.
     result.wire.tries = static_cast<int>(flight.sends.size()) + wire.tries;
     result.query = lookup::toPresentation(flight.qname);
-    for (const auto& sent : flight.sends) {
-        sockets_[sent.socket].socket->releaseId(sent.id);
-    }
-    if (flight.presumedLost) {
-        --presumedLost_;
-    }
     flight.report.result = std::move(result);
+    release(owner);
+    deliver(std::move(flight.report), io);
+}
+
+void BulkLookup::finishAddress(std::int32_t owner, lookup::AddressResult result, BulkIo& io) {
+    auto& flight = flights_[static_cast<std::size_t>(owner)];
+    const AddressJob job{flight.waiting, flight.exchanger, flight.qtype};
+    auto& events = waiting_[static_cast<std::size_t>(job.waiting)].report.trace;
+    const std::string asked =
+        (job.qtype == lookup::kTypeA ? "A " : "AAAA ") + flight.report.domain + ": ";
+    for (auto& event : flight.report.trace) {
+        events.push_back({event.at, asked + event.what});
+    }
+    release(owner);
+    settleExchanger(job, result, io);
+}
+
+// A domain's MX answer is in: its line goes out now, or once every exchanger without
+// addresses has its own answers.
+void BulkLookup::deliver(DomainReport&& report, BulkIo& io) {
+    auto& exchangers = report.result.exchangers;
+    if (!settings_.addresses || exchangers.empty()) {
+        publish(std::move(report), io);
+        return;
+    }
+    std::int32_t slot = 0;
+    if (freeWaiting_.empty()) {
+        slot = static_cast<std::int32_t>(waiting_.size());
+        waiting_.emplace_back();
+    } else {
+        slot = freeWaiting_.back();
+        freeWaiting_.pop_back();
+    }
+    std::size_t outstanding = 0;
+    report.addressStatus.assign(exchangers.size(), lookup::AddressStatus::noAddress);
+    for (std::size_t i = 0; i < exchangers.size(); ++i) {
+        if (lookup::isAddressLiteral(exchangers[i].name)) {
+            report.addressStatus[i] = lookup::AddressStatus::addressLiteral;
+        } else if (!exchangers[i].ipv4.empty() || !exchangers[i].ipv6.empty()) {
+            report.addressStatus[i] = lookup::AddressStatus::found;
+        } else {
+            addressJobs_.push_back({slot, i, lookup::kTypeA});
+            addressJobs_.push_back({slot, i, lookup::kTypeAaaa});
+            outstanding += 2;
+        }
+    }
+    if (outstanding == 0) {
+        freeWaiting_.push_back(slot);
+        publish(std::move(report), io);
+        return;
+    }
+    waiting_[static_cast<std::size_t>(slot)] = Waiting{std::move(report), outstanding};
+}
+
+void BulkLookup::settleExchanger(const AddressJob& job, const lookup::AddressResult& result,
+                                 BulkIo& io) {
+    auto& waiting = waiting_[static_cast<std::size_t>(job.waiting)];
+    auto& exchanger = waiting.report.result.exchangers[job.exchanger];
+    auto& addresses = job.qtype == lookup::kTypeA ? exchanger.ipv4 : exchanger.ipv6;
+    addresses.insert(addresses.end(), result.addresses.begin(), result.addresses.end());
+    auto& status = waiting.report.addressStatus[job.exchanger];
+    status = combinedStatus(status, result.status);
+    if (--waiting.outstanding == 0) {
+        freeWaiting_.push_back(job.waiting);
+        publish(std::move(waiting.report), io);
+    }
+}
+
+void BulkLookup::publish(DomainReport&& report, BulkIo& io) {
     ++progress_.done;
-    --progress_.inFlight;
-    ++progress_.outcomes[indexOf(flight.report.result.outcome)];
-    flight.busy = false;
-    ++flight.generation;
-    freeFlights_.push_back(owner);
-    io.report(std::move(flight.report));
+    ++progress_.outcomes[indexOf(report.result.outcome)];
+    io.report(std::move(report));
 }
 
 void BulkLookup::noteRoundTrip(Clock::duration sample) {
@@ -401,9 +516,19 @@ BulkLookup::Clock::duration BulkLookup::lossTimeout() const {
                                        std::max<Clock::duration>(ceiling, kShortestLossTimeout));
 }
 
+// Exchangers' address queries go first: they hold finished domains back.
 void BulkLookup::startDomains(BulkIo& io, Clock::time_point now) {
-    while (!sourceDone_ && !freeFlights_.empty() &&
-           progress_.inFlight - presumedLost_ < window_.size() && pacer_.mayStart(now)) {
+    while (!freeFlights_.empty() && progress_.inFlight - presumedLost_ < window_.size() &&
+           pacer_.mayStart(now)) {
+        if (!addressJobs_.empty()) {
+            const auto job = addressJobs_.front();
+            addressJobs_.pop_front();
+            startAddress(job, io, now);
+            continue;
+        }
+        if (sourceDone_) {
+            return;
+        }
         auto domain = io.nextDomain();
         if (!domain) {
             sourceDone_ = true;
@@ -420,7 +545,8 @@ int BulkLookup::waitMilliseconds(Clock::time_point now) const {
             until = std::min(until, timers->front().due);
         }
     }
-    if (!sourceDone_ && progress_.inFlight - presumedLost_ < window_.size()) {
+    const bool moreToStart = !sourceDone_ || !addressJobs_.empty();
+    if (moreToStart && progress_.inFlight - presumedLost_ < window_.size()) {
         if (const auto paced = pacer_.nextAllowed()) {
             until = std::min(until, *paced);
         }
@@ -443,7 +569,7 @@ bool BulkLookup::run(BulkIo& io) {
         if (!io.flush()) {
             return false;
         }
-        if (sourceDone_ && progress_.inFlight == 0) {
+        if (sourceDone_ && progress_.inFlight == 0 && addressJobs_.empty()) {
             return true;
         }
         const int ready = ::epoll_wait(epoll_.fd(), events.data(), static_cast<int>(events.size()),

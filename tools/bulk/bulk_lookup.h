@@ -7,9 +7,11 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "ombrix/lookup/address_reply.h"
 #include "ombrix/lookup/domain_name.h"
 #include "ombrix/lookup/server_address.h"
 #include "ombrix/lookup/socket_handle.h"
@@ -32,6 +34,8 @@ struct BulkSettings {
     std::size_t maxInFlight = kDefaultCeiling;
     std::optional<double> rate;  // sends per second at most
     bool trace = false;
+    // Each exchanger's A and AAAA, asked unless the MX reply gave them already.
+    bool addresses = false;
     std::size_t sockets = 4;
 };
 
@@ -78,6 +82,10 @@ class BulkLookup {
         bool busy = false;
         bool presumedLost = false;
         bool overTcp = false;
+        // A domain's MX query, or an exchanger's A or AAAA query for a waiting domain.
+        std::uint16_t qtype = 0;
+        std::int32_t waiting = -1;
+        std::size_t exchanger = 0;
         DomainReport report;
         lookup::WireName qname;
         std::vector<std::uint8_t> message;
@@ -89,6 +97,16 @@ class BulkLookup {
         std::uint32_t generation = 0;
         std::size_t attempt = 0;
     };
+    // A domain whose MX answer is in, held back until its exchangers' addresses are.
+    struct Waiting {
+        DomainReport report;
+        std::size_t outstanding = 0;
+    };
+    struct AddressJob {
+        std::int32_t waiting = 0;
+        std::size_t exchanger = 0;
+        std::uint16_t qtype = 0;
+    };
     struct SocketEntry {
         std::unique_ptr<QuerySocket> socket;
         std::vector<std::int32_t> outbox;
@@ -96,6 +114,8 @@ class BulkLookup {
 
     void startDomains(BulkIo& io, Clock::time_point now);
     void start(std::string domain, BulkIo& io, Clock::time_point now);
+    std::int32_t takeFlight(lookup::WireName qname, std::uint16_t qtype, DomainReport report);
+    void startAddress(const AddressJob& job, BulkIo& io, Clock::time_point now);
     void send(std::int32_t owner, Clock::time_point now);
     std::uint16_t pickSocket();
     std::uint16_t openSocket();
@@ -105,7 +125,13 @@ class BulkLookup {
     void askOverTcp(std::int32_t owner, Clock::time_point now, BulkIo& io);
     void collectTcp(BulkIo& io);
     void expireTimers(Clock::time_point now, BulkIo& io);
+    void complete(std::int32_t owner, std::span<const std::uint8_t> reply, BulkIo& io);
     void finish(std::int32_t owner, lookup::MxResult result, BulkIo& io);
+    void finishAddress(std::int32_t owner, lookup::AddressResult result, BulkIo& io);
+    void release(std::int32_t owner);
+    void deliver(DomainReport&& report, BulkIo& io);
+    void settleExchanger(const AddressJob& job, const lookup::AddressResult& result, BulkIo& io);
+    void publish(DomainReport&& report, BulkIo& io);
     void giveUp(std::int32_t owner, std::string description, BulkIo& io);
     void closeIdleSockets();
     void noteRoundTrip(Clock::duration sample);
@@ -128,6 +154,9 @@ class BulkLookup {
     std::vector<std::uint16_t> freeSockets_;
     std::vector<std::uint16_t> active_;
     std::size_t nextActive_ = 0;
+    std::vector<Waiting> waiting_;
+    std::vector<std::int32_t> freeWaiting_;
+    std::deque<AddressJob> addressJobs_;
     std::deque<Timer> retryTimers_;
     std::deque<Timer> lossTimers_;
     std::size_t presumedLost_ = 0;

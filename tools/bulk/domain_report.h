@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "ombrix/lookup/address_reply.h"
 #include "ombrix/lookup/mx_result.h"
 
 namespace ombrix::tools {
@@ -18,6 +19,9 @@ struct TraceEvent {
 struct DomainReport {
     std::string domain;  // as the input gave it
     lookup::MxResult result;
+    // When addresses were asked: one per exchanger, in the same order; their addresses are in
+    // the exchangers' ipv4 and ipv6.
+    std::vector<lookup::AddressStatus> addressStatus;
     std::vector<TraceEvent> trace;  // only when tracing
 };
 

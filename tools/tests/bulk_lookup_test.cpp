@@ -247,5 +247,75 @@ TEST(BulkLookup, AServerThatFallsSilentEndsTheRestAsTimeouts) {
     EXPECT_GE(timeouts, 70u);
 }
 
+// The type a query asks for: the last four bytes of our queries are its type and class.
+std::uint16_t typeOf(const Bytes& query) {
+    return static_cast<std::uint16_t>(query.at(query.size() - 4) << 8 | query.at(query.size() - 3));
+}
+
+const Bytes kLoopback6{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
+
+// An MX answer whose exchangers each lead to another address status.
+void answerWithExchangers(const Bytes& message, Responder& out) {
+    const auto query = readQuery(message);
+    const auto type = typeOf(message);
+    if (type == lookup::kTypeMx) {
+        ReplyBuilder reply(query.name, query.id);
+        for (const char* host : {"ok", "alias", "nx", "none", "silent", "fail", "given"}) {
+            reply.mx(10, name(std::string(host) + ".example"));
+        }
+        reply.mx(20, name("192.0.2.9")).additional(name("given.example"), 1, {192, 0, 2, 3});
+        out.send(reply.bytes());
+        return;
+    }
+    ReplyBuilder reply(query.name, query.id, type);
+    const bool ipv4 = type == lookup::kTypeA;
+    if (query.name == "ok.example" && ipv4) {
+        reply.answer(name(query.name), type, {192, 0, 2, 1});
+    } else if (query.name == "alias.example") {
+        reply.answer(name(query.name), lookup::kTypeCname, name("host.example"));
+        if (!ipv4) {
+            reply.answer(name("host.example"), type, kLoopback6);
+        }
+    }
+    const auto host = query.name.substr(0, query.name.find('.'));
+    if (host == "silent") {
+        return;
+    }
+    out.send(host == "nx"     ? testing::withResponseCode(reply.bytes(), 3)
+             : host == "fail" ? testing::withResponseCode(reply.bytes(), 2)
+                              : reply.bytes());
+}
+
+TEST(BulkLookup, ResolvesEachExchangerOnceItsDomainIsAnswered) {
+    using lookup::AddressStatus;
+    ScriptedDnsServer server(answerWithExchangers);
+    CollectingIo io({"one.example", "two.example"});
+    auto settings = quick(200ms, 2);
+    settings.addresses = true;
+    BulkLookup lookup(addressOf(server), settings);
+    ASSERT_TRUE(lookup.run(io));
+    const auto found = io.byDomain();
+    ASSERT_EQ(found.size(), 2u);
+
+    const auto& report = found.at("one.example");
+    const auto& exchangers = report.result.exchangers;
+    ASSERT_EQ(exchangers.size(), 8u);
+    EXPECT_EQ(
+        report.addressStatus,
+        (std::vector{AddressStatus::found, AddressStatus::foundViaAlias, AddressStatus::nxdomain,
+                     AddressStatus::noAddress, AddressStatus::noReply, AddressStatus::serverFailure,
+                     AddressStatus::found, AddressStatus::addressLiteral}));
+    EXPECT_EQ(exchangers[0].ipv4, std::vector<std::string>{"192.0.2.1"});
+    EXPECT_TRUE(exchangers[0].ipv6.empty());
+    EXPECT_EQ(exchangers[1].ipv6, std::vector<std::string>{"::1"});
+    EXPECT_EQ(exchangers[6].ipv4, std::vector<std::string>{"192.0.2.3"});
+    EXPECT_EQ(report.result.outcome, Outcome::exchangers);
+
+    // Two MX queries and, for each domain, A and AAAA for the six exchangers without addresses
+    // (none for the one the additional section covers, none for the address literal), and a
+    // second try for the silent one's two.
+    EXPECT_EQ(server.tries(), 2u + 2 * 2 * 6 + 2 * 2);
+}
+
 }  // namespace
 }  // namespace ombrix::tools

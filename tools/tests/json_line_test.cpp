@@ -90,6 +90,21 @@ TEST(JsonLine, AnyInputBytesStillMakeValidJson) {
     EXPECT_EQ(line.at("error").at("number"), 5);
 }
 
+TEST(JsonLine, AddressesAndTheirStatusShowInJsonAndText) {
+    auto report = answered();
+    report.result.exchangers[0].ipv4 = {"192.0.2.1"};
+    report.result.exchangers[0].ipv6 = {"2001:db8::1"};
+    report.addressStatus = {lookup::AddressStatus::found, lookup::AddressStatus::nxdomain};
+    const auto exchangers = Json::parse(toJsonLine(report)).at("exchangers");
+    EXPECT_EQ(exchangers[0].at("ipv4"), Json::parse(R"(["192.0.2.1"])"));
+    EXPECT_EQ(exchangers[0].at("ipv6"), Json::parse(R"(["2001:db8::1"])"));
+    EXPECT_EQ(exchangers[0].at("status"), "ok");
+    EXPECT_EQ(exchangers[1].at("status"), "nxdomain");
+    EXPECT_EQ(toTextLine(report),
+              "Example.ORG. mx 10 mx1.example.org [192.0.2.1 2001:db8::1], "
+              "20 we\\.ird\\127.example.org [nxdomain]\n");
+}
+
 TEST(TextLine, OneLinePerDomainWithoutTerminalControls) {
     EXPECT_EQ(toTextLine(answered()),
               "Example.ORG. mx 10 mx1.example.org, 20 we\\.ird\\127.example.org\n");

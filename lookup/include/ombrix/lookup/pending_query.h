@@ -14,9 +14,10 @@ struct PendingQuery {
     std::uint16_t id = 0;
     WireName qname;
     std::vector<std::uint8_t> message;
+    std::uint16_t qtype = kTypeMx;
 
     bool isAnsweredBy(std::span<const std::uint8_t> reply) const {
-        return isReplyTo(reply, id, qname);
+        return isReplyTo(reply, id, qname, qtype);
     }
 };
 

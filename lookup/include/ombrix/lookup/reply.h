@@ -6,6 +6,7 @@
 #include <span>
 
 #include "ombrix/lookup/domain_name.h"
+#include "ombrix/lookup/query_message.h"
 
 namespace ombrix::lookup {
 
@@ -27,8 +28,9 @@ struct ReplyHeader {
 std::optional<ReplyHeader> readHeader(std::span<const std::uint8_t> message);
 
 // Whether a datagram answers our query: our ID, a response, opcode 0, and exactly one
-// question equal to ours (name case-insensitively, type MX, class IN). Anything else is
+// question equal to ours (name case-insensitively, the type asked, class IN). Anything else is
 // not ours and is dropped by the caller.
-bool isReplyTo(std::span<const std::uint8_t> message, std::uint16_t id, const WireName& qname);
+bool isReplyTo(std::span<const std::uint8_t> message, std::uint16_t id, const WireName& qname,
+               std::uint16_t qtype = kTypeMx);
 
 }  // namespace ombrix::lookup

@@ -1,0 +1,117 @@
+#include "ombrix/lookup/address_reply.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+
+#include "address_text.h"
+#include "name_reader.h"
+#include "ombrix/lookup/byte_reader.h"
+#include "ombrix/lookup/query_message.h"
+#include "ombrix/lookup/reply.h"
+#include "ombrix/lookup/response_code.h"
+#include "reply_fault.h"
+#include "resource_record.h"
+#include "section_walk.h"
+
+namespace ombrix::lookup {
+namespace {
+
+using Kind = ReplyFault::Kind;
+
+constexpr std::uint8_t kNoError = 0;
+constexpr std::uint8_t kNameError = 3;
+
+// Reads the sections of one address reply after its header.
+class AddressSectionReader {
+  public:
+    AddressSectionReader(std::span<const std::uint8_t> reply, const ReplyHeader& header,
+                         const WireName& qname, std::uint16_t qtype)
+        : reader_(reply), header_(header), qname_(qname), qtype_(qtype) {
+        reader_.skip(kHeaderOctets);
+    }
+
+    Checked read() {
+        const std::array<SectionEntry<AddressSectionReader>, 4> sections = {{
+            {"question", header_.questions, &AddressSectionReader::skipQuestion},
+            {"answer", header_.answers, &AddressSectionReader::readAnswer},
+            {"authority record", header_.authorities, &AddressSectionReader::skipRecord},
+            {"additional record", header_.additionals, &AddressSectionReader::skipRecord},
+        }};
+        return walkSections(*this, sections);
+    }
+
+    std::vector<std::string>& addresses() { return addresses_; }
+    bool aliased() const { return canonical_.has_value(); }
+
+  private:
+    Checked skipQuestion() { return lookup::skipQuestion(reader_); }
+
+    Checked skipRecord() { return lookup::skipRecord(reader_); }
+
+    Checked readAnswer() {
+        return readChainedAnswer(reader_, qname_, canonical_, qtype_,
+                                 [this](ResourceRecord& record) { return addAddress(record); });
+    }
+
+    Checked addAddress(ResourceRecord& record) {
+        const std::size_t expected = qtype_ == kTypeA ? kIpv4Octets : kIpv6Octets;
+        const std::size_t octets = record.data.remaining();
+        const auto bytes = record.data.bytes(octets);
+        if (octets != expected || !bytes) {
+            return fail(Kind::addressOfWrongLength, record.offset, octets);
+        }
+        addresses_.push_back(qtype_ == kTypeA ? ipv4Text(*bytes) : ipv6Text(*bytes));
+        return std::monostate{};
+    }
+
+    ByteReader reader_;
+    const ReplyHeader& header_;
+    const WireName& qname_;
+    std::uint16_t qtype_;
+    std::optional<WireName> canonical_;
+    std::vector<std::string> addresses_;
+};
+
+AddressResult failed(AddressStatus status, Fault fault) {
+    return AddressResult{status, {}, std::move(fault)};
+}
+
+}  // namespace
+
+AddressResult readAddressReply(std::span<const std::uint8_t> reply, const WireName& qname,
+                               std::uint16_t qtype) {
+    const auto header = readHeader(reply);
+    if (!header) {
+        return failed(AddressStatus::malformed, describe(ReplyFault{Kind::endsInHeader}));
+    }
+    if (header->rcode != kNoError && header->rcode != kNameError) {
+        return failed(AddressStatus::serverFailure,
+                      Fault{Fault::Kind::serverFailure,
+                            "DNS server answered " + responseCodeName(header->rcode)});
+    }
+    AddressSectionReader sections(reply, *header, qname, qtype);
+    if (auto read = sections.read(); !read) {
+        return failed(AddressStatus::malformed, describe(read.error()));
+    }
+    AddressResult result;
+    result.addresses = std::move(sections.addresses());
+    if (!result.addresses.empty()) {
+        result.status = sections.aliased() ? AddressStatus::foundViaAlias : AddressStatus::found;
+    } else {
+        result.status =
+            header->rcode == kNameError ? AddressStatus::nxdomain : AddressStatus::noAddress;
+    }
+    return result;
+}
+
+bool isAddressLiteral(std::string_view name) {
+    if (name.size() >= 2 && name.front() == '[' && name.back() == ']') {
+        name = name.substr(1, name.size() - 2);
+    }
+    const std::string text(name);
+    in6_addr scratch{};
+    return inet_pton(AF_INET, text.c_str(), &scratch) == 1 ||
+           inet_pton(AF_INET6, text.c_str(), &scratch) == 1;
+}
+
+}  // namespace ombrix::lookup

@@ -1,0 +1,30 @@
+#include "address_text.h"
+
+#include <arpa/inet.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <array>
+
+namespace ombrix::lookup {
+
+std::string ipv4Text(std::span<const std::uint8_t> octets) {
+    std::string text;
+    for (const std::uint8_t octet : octets) {
+        if (!text.empty()) {
+            text += '.';
+        }
+        text += std::to_string(octet);
+    }
+    return text;
+}
+
+std::string ipv6Text(std::span<const std::uint8_t> octets) {
+    std::array<std::uint8_t, kIpv6Octets> address{};
+    std::copy_n(octets.begin(), std::min(octets.size(), address.size()), address.begin());
+    std::array<char, INET6_ADDRSTRLEN> text{};
+    inet_ntop(AF_INET6, address.data(), text.data(), static_cast<socklen_t>(text.size()));
+    return text.data();
+}
+
+}  // namespace ombrix::lookup
