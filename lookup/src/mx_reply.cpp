@@ -63,10 +63,11 @@ bool isBlank(const std::string& text) {
 }
 
 bool sameText(const std::string& a, const std::string& b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return foldAsciiCase(static_cast<std::uint8_t>(x)) ==
-               foldAsciiCase(static_cast<std::uint8_t>(y));
-    });
+    // Owners mostly come back in the case of the exchange they name.
+    return a == b || std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+               return foldAsciiCase(static_cast<std::uint8_t>(x)) ==
+                      foldAsciiCase(static_cast<std::uint8_t>(y));
+           });
 }
 
 // Dotted decimal, written by hand: the C library's formatter costs more than the whole
@@ -77,7 +78,13 @@ std::string ipv4Text(std::span<const std::uint8_t> octets) {
         if (!text.empty()) {
             text += '.';
         }
-        text += std::to_string(octet);
+        if (octet >= 100) {
+            text += static_cast<char>('0' + octet / 100);
+        }
+        if (octet >= 10) {
+            text += static_cast<char>('0' + octet / 10 % 10);
+        }
+        text += static_cast<char>('0' + octet % 10);
     }
     return text;
 }
