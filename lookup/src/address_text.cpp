@@ -8,13 +8,21 @@
 
 namespace ombrix::lookup {
 
+// Dotted decimal, written by hand: the C library's formatter costs more than the whole rest
+// of a record.
 std::string ipv4Text(std::span<const std::uint8_t> octets) {
     std::string text;
     for (const std::uint8_t octet : octets) {
         if (!text.empty()) {
             text += '.';
         }
-        text += std::to_string(octet);
+        if (octet >= 100) {
+            text += static_cast<char>('0' + octet / 100);
+        }
+        if (octet >= 10) {
+            text += static_cast<char>('0' + octet / 10 % 10);
+        }
+        text += static_cast<char>('0' + octet % 10);
     }
     return text;
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -16,7 +18,15 @@ std::string toPresentation(const WireName& name);
 
 // Whether a byte stands for itself in presentation form.
 inline bool isPlainPresentationByte(std::uint8_t byte) {
-    return byte >= 0x20 && byte <= 0x7E && byte != '.' && byte != '\\';
+    // Looked up rather than tested: every byte of every name read passes through here.
+    static constexpr auto kPlain = [] {
+        std::array<bool, 256> plain{};
+        for (std::size_t value = 0x20; value <= 0x7E; ++value) {
+            plain.at(value) = value != '.' && value != '\\';
+        }
+        return plain;
+    }();
+    return kPlain[byte];
 }
 
 // Appends a label that holds bytes to escape, byte by byte.
