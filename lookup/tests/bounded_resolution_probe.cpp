@@ -1,6 +1,6 @@
-// Run in namespaces of its own (unshare -rnm): the system resolver is pointed at a DNS
-// server on 127.0.0.1 that never answers, which keeps getaddrinfo waiting for many seconds.
-// A lookup naming its server by host name must still end with its own budget, saying that
+// Run in namespaces of its own (unshare -nm, or -rnm when not root): the system resolver is
+// pointed at a DNS server on 127.0.0.1 that never answers, which keeps getaddrinfo waiting for many
+// seconds. A lookup naming its server by host name must still end with its own budget, saying that
 // resolving the name ran out of time. Exit status 0 when it does.
 #include <arpa/inet.h>
 #include <net/if.h>
@@ -66,7 +66,7 @@ SocketHandle silentServer() {
 
 int main(int argc, char** argv) {
     if (argc != 2) {
-        std::fprintf(stderr, "usage: unshare -rnm bounded_resolution_probe SCRATCH_FILE\n");
+        std::fprintf(stderr, "usage: unshare -nm bounded_resolution_probe SCRATCH_FILE\n");
         return 2;
     }
     if (!bringLoopbackUp() || !pointResolverAtLoopback(argv[1])) {
