@@ -13,7 +13,7 @@ build=${BUILD_DIR:-build/release}
 cpu=${BENCH_CPU:-0}
 repetitions=${REPETITIONS:-10}
 
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DOMBRIX_BUILD_BENCHMARKS=ON >/dev/null
 cmake --build "$build" --target bench_peers -j "${JOBS:-2}" >/dev/null
 
 run=$build/bench/peers/run
