@@ -26,13 +26,13 @@ class AddressSectionReader {
   public:
     AddressSectionReader(std::span<const std::uint8_t> reply, const ReplyHeader& header,
                          const WireName& qname, std::uint16_t qtype)
-        : reader_(reply), header_(header), qname_(qname), qtype_(qtype) {
+        : reader_(reply), header_(header), chain_(qname), qtype_(qtype) {
         reader_.skip(kHeaderOctets);
     }
 
     Checked read() {
         const std::array<SectionEntry<AddressSectionReader>, 4> sections = {{
-            {"question", header_.questions, &AddressSectionReader::skipQuestion},
+            {"question", header_.questions, &AddressSectionReader::readQuestion},
             {"answer", header_.answers, &AddressSectionReader::readAnswer},
             {"authority record", header_.authorities, &AddressSectionReader::skipRecord},
             {"additional record", header_.additionals, &AddressSectionReader::skipRecord},
@@ -41,15 +41,15 @@ class AddressSectionReader {
     }
 
     std::vector<std::string>& addresses() { return addresses_; }
-    bool aliased() const { return canonical_.has_value(); }
+    bool aliased() const { return chain_.canonical().has_value(); }
 
   private:
-    Checked skipQuestion() { return lookup::skipQuestion(reader_); }
+    Checked readQuestion() { return chain_.readQuestion(reader_); }
 
     Checked skipRecord() { return lookup::skipRecord(reader_); }
 
     Checked readAnswer() {
-        return readChainedAnswer(reader_, qname_, canonical_, qtype_,
+        return chain_.readAnswer(reader_, qtype_,
                                  [this](ResourceRecord& record) { return addAddress(record); });
     }
 
@@ -66,9 +66,8 @@ class AddressSectionReader {
 
     ByteReader reader_;
     const ReplyHeader& header_;
-    const WireName& qname_;
+    AnswerChain chain_;
     std::uint16_t qtype_;
-    std::optional<WireName> canonical_;
     std::vector<std::string> addresses_;
 };
 

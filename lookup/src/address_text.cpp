@@ -11,20 +11,21 @@ namespace ombrix::lookup {
 // Dotted decimal, written by hand: the C library's formatter costs more than the whole rest
 // of a record.
 std::string ipv4Text(std::span<const std::uint8_t> octets) {
-    std::string text;
-    for (const std::uint8_t octet : octets) {
-        if (!text.empty()) {
-            text += '.';
+    std::array<char, 4 * kIpv4Octets> text{};
+    char* out = text.data();
+    for (const std::uint8_t octet : octets.first(std::min(octets.size(), kIpv4Octets))) {
+        if (out != text.data()) {
+            *out++ = '.';
         }
         if (octet >= 100) {
-            text += static_cast<char>('0' + octet / 100);
+            *out++ = static_cast<char>('0' + octet / 100);
         }
         if (octet >= 10) {
-            text += static_cast<char>('0' + octet / 10 % 10);
+            *out++ = static_cast<char>('0' + octet / 10 % 10);
         }
-        text += static_cast<char>('0' + octet % 10);
+        *out++ = static_cast<char>('0' + octet % 10);
     }
-    return text;
+    return std::string(text.data(), out);
 }
 
 std::string ipv6Text(std::span<const std::uint8_t> octets) {

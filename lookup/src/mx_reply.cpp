@@ -4,6 +4,7 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "address_text.h"
@@ -34,11 +35,11 @@ struct Findings {
     std::optional<WireName> canonical;  // where the CNAME chain ended
 };
 
-bool isBlank(const std::string& text) {
-    return text.find_first_not_of(' ') == std::string::npos;
+bool isBlank(std::string_view text) {
+    return text.find_first_not_of(' ') == std::string_view::npos;
 }
 
-bool sameText(const std::string& a, const std::string& b) {
+bool sameText(std::string_view a, std::string_view b) {
     // Owners mostly come back in the case of the exchange they name.
     return a == b || std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
                return foldAsciiCase(static_cast<std::uint8_t>(x)) ==
@@ -51,17 +52,19 @@ class SectionReader {
   public:
     SectionReader(std::span<const std::uint8_t> reply, const ReplyHeader& header,
                   const WireName& qname)
-        : reader_(reply), header_(header), qname_(qname) {
+        : reader_(reply), header_(header), chain_(qname) {
         reader_.skip(kHeaderOctets);
         // Room for every exchanger at once, as many as the claimed answers that the reply's
         // size could hold.
-        findings_.exchangers.reserve(
-            std::min<std::size_t>(header.answers, reply.size() / kLeastMxRecordOctets));
+        const std::size_t room =
+            std::min<std::size_t>(header.answers, reply.size() / kLeastMxRecordOctets);
+        exchangers_.reserve(room);
+        exchangeAt_.reserve(room);
     }
 
     Expected<Findings, ReplyFault> read() {
         const std::array<SectionEntry<SectionReader>, 4> sections = {{
-            {"question", header_.questions, &SectionReader::skipQuestion},
+            {"question", header_.questions, &SectionReader::readQuestion},
             {"answer", header_.answers, &SectionReader::readAnswer},
             {"authority record", header_.authorities, &SectionReader::skipRecord},
             {"additional record", header_.additionals, &SectionReader::readAdditional},
@@ -69,16 +72,16 @@ class SectionReader {
         if (auto walked = walkSections(*this, sections); !walked) {
             return Unexpected(walked.error());
         }
-        return std::move(findings_);
+        return Findings{std::move(exchangers_), nullMx_, std::move(chain_.canonical())};
     }
 
   private:
-    Checked skipQuestion() { return lookup::skipQuestion(reader_); }
+    Checked readQuestion() { return chain_.readQuestion(reader_); }
 
     Checked skipRecord() { return lookup::skipRecord(reader_); }
 
     Checked readAnswer() {
-        return readChainedAnswer(reader_, qname_, findings_.canonical, kTypeMx,
+        return chain_.readAnswer(reader_, kTypeMx,
                                  [this](ResourceRecord& record) { return addExchanger(record); });
     }
 
@@ -89,26 +92,37 @@ class SectionReader {
         if (!preference) {
             return fail(Kind::mxWithoutPreference, record.offset);
         }
-        Exchanger exchanger{*preference, {}, record.ttl, {}, {}};
-        PresentationText text(exchanger.name);
-        if (auto read = readName(record.data, text); !read) {
+        const std::size_t exchangeAt = record.data.offset();
+        PresentationName exchange;
+        if (auto read = readName(record.data, exchange); !read) {
             return read;
         }
         if (auto rest = nothingAfterName(record); !rest) {
             return rest;
         }
-        if (exchanger.name.empty()) {
-            findings_.nullMx = true;
-        } else if (!isBlank(exchanger.name)) {
-            findings_.exchangers.push_back(std::move(exchanger));
+        const std::string_view name = exchange.text();
+        if (name.empty()) {
+            nullMx_ = true;
+        } else if (!isBlank(name)) {
+            exchangers_.push_back(Exchanger{*preference, std::string(name), record.ttl, {}, {}});
+            exchangeAt_.push_back(exchangeAt);
         }
         return std::monostate{};
     }
 
-    // The owner is kept as text, in storage the next additional record reuses, to be matched
-    // with the exchangers' names.
+    // An address record's owner is matched with the exchangers' names. Servers mostly write it
+    // as a lone pointer to an exchange: that owner is the exchanger's name as already read.
     Checked readAdditional() {
-        PresentationText owner(owner_);
+        if (const auto named = exchangerPointedAt()) {
+            SkippedName owner;
+            return readAddress(owner, [&] { return std::string_view(exchangers_[*named].name); });
+        }
+        PresentationName owner;
+        return readAddress(owner, [&] { return owner.text(); });
+    }
+
+    template <class OwnerSink, class OwnerText>
+    Checked readAddress(OwnerSink& owner, OwnerText ownerText) {
         auto record = readRecord(reader_, owner);
         if (!record) {
             return Unexpected(record.error());
@@ -117,15 +131,33 @@ class SectionReader {
         const bool ipv4 = record->type == kTypeA && octets == kIpv4Octets;
         const bool ipv6 = record->type == kTypeAaaa && octets == kIpv6Octets;
         if (record->rrClass == kClassIn && (ipv4 || ipv6)) {
-            addAddress(record->data.bytes(octets).value_or(std::span<const std::uint8_t>{}), ipv4);
+            addAddress(ownerText(),
+                       record->data.bytes(octets).value_or(std::span<const std::uint8_t>{}), ipv4);
         }
         return std::monostate{};
     }
 
-    void addAddress(std::span<const std::uint8_t> octets, bool ipv4) {
+    // The exchanger whose name the name at the cursor points at, and nothing else.
+    std::optional<std::size_t> exchangerPointedAt() const {
+        constexpr std::uint16_t kPointer = 0xC000;
+        constexpr std::size_t kLargestTarget = 0x3FFF;
+        ByteReader peek = reader_;
+        const auto head = peek.u16();
+        if (!head || (*head & kPointer) != kPointer) {
+            return std::nullopt;
+        }
+        const std::size_t target = *head & kLargestTarget;
+        const auto found = std::find(exchangeAt_.begin(), exchangeAt_.end(), target);
+        if (found == exchangeAt_.end()) {
+            return std::nullopt;
+        }
+        return static_cast<std::size_t>(found - exchangeAt_.begin());
+    }
+
+    void addAddress(std::string_view owner, std::span<const std::uint8_t> octets, bool ipv4) {
         std::string address;
-        for (Exchanger& exchanger : findings_.exchangers) {
-            if (!sameText(exchanger.name, owner_)) {
+        for (Exchanger& exchanger : exchangers_) {
+            if (!sameText(exchanger.name, owner)) {
                 continue;
             }
             if (address.empty()) {
@@ -137,9 +169,10 @@ class SectionReader {
 
     ByteReader reader_;
     const ReplyHeader& header_;
-    const WireName& qname_;
-    Findings findings_;
-    std::string owner_;
+    AnswerChain chain_;
+    std::vector<Exchanger> exchangers_;  // in reply order
+    std::vector<std::size_t> exchangeAt_;  // where each exchanger's name starts in the reply
+    bool nullMx_ = false;
 };
 
 Outcome judge(const Findings& findings, std::uint8_t rcode) {

@@ -56,17 +56,23 @@ inline Checked nothingAfterName(const ResourceRecord& record) {
     return std::monostate{};
 }
 
-// Steps past the question at the cursor: a name, a type and a class.
-inline Checked skipQuestion(ByteReader& reader) {
+// Reads the question at the cursor, a name (into nameSink, see readName), a type and a class.
+template <class NameSink>
+Checked readQuestion(ByteReader& reader, NameSink& nameSink) {
     const std::size_t offset = reader.offset();
-    SkippedName name;
-    if (auto read = readName(reader, name); !read) {
+    if (auto read = readName(reader, nameSink); !read) {
         return read;
     }
     if (!reader.skip(4)) {
         return fail(ReplyFault::Kind::endsInQuestion, offset);
     }
     return std::monostate{};
+}
+
+// Steps past the question at the cursor.
+inline Checked skipQuestion(ByteReader& reader) {
+    SkippedName name;
+    return readQuestion(reader, name);
 }
 
 // Steps past the record at the cursor, checking its owner name.

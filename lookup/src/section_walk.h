@@ -37,28 +37,106 @@ Checked walkSections(Reader& reader, const std::array<SectionEntry<Reader>, 4>& 
     return std::monostate{};
 }
 
-// Reads one answer record. Records of class IN owned by qname, or by the end of the CNAME chain
-// that starts at it (kept in canonical), count: a CNAME moves the chain on, one of the type
-// asked goes to onMatch; the rest are passed over.
-template <class OnMatch>
-Checked readChainedAnswer(ByteReader& reader, const WireName& qname,
-                          std::optional<WireName>& canonical, std::uint16_t type,
-                          OnMatch&& onMatch) {
-    NameComparison owner(canonical ? *canonical : qname);
-    auto record = readRecord(reader, owner);
-    if (!record) {
-        return Unexpected(record.error());
+// The name the answer section is read for: the asked name, then wherever its CNAME chain leads.
+// Servers write that name once and point every later owner at it, so the chain remembers where
+// the message spells it: an owner that is only a pointer there is the name without a compare
+// label by label. Such an owner is still read against every rule.
+class AnswerChain {
+  public:
+    explicit AnswerChain(const WireName& qname) : qname_(qname) {}
+    // The asked name must outlive the chain.
+    explicit AnswerChain(WireName&&) = delete;
+
+    // Reads the question at the cursor; the first one that spells the asked name is where
+    // owners may point.
+    Checked readQuestion(ByteReader& reader) {
+        if (spelledAt_) {
+            return skipQuestion(reader);
+        }
+        const std::size_t at = reader.offset();
+        NameComparison name(qname_);
+        auto read = lookup::readQuestion(reader, name);
+        if (read && name.same()) {
+            spelledAt_ = at;
+        }
+        return read;
     }
-    if (record->rrClass != kClassIn || !owner.same()) {
+
+    // Reads one answer record. Records of class IN owned by the chain's name count: a CNAME
+    // moves the chain on, one of the type asked goes to onMatch; the rest are passed over.
+    template <class OnMatch>
+    Checked readAnswer(ByteReader& reader, std::uint16_t type, OnMatch&& onMatch) {
+        const std::size_t at = reader.offset();
+        auto record = pointsAtName(reader) ? readOwnedRecord(reader) : readComparedRecord(reader);
+        if (!record) {
+            return Unexpected(record.error());
+        }
+        if (!record->owned || record->record.rrClass != kClassIn) {
+            return std::monostate{};
+        }
+        if (!spelledAt_) {
+            spelledAt_ = at;
+        }
+        if (record->record.type == kTypeCname) {
+            return follow(record->record);
+        }
+        if (record->record.type == type) {
+            return onMatch(record->record);
+        }
         return std::monostate{};
     }
-    if (record->type == kTypeCname) {
-        return readAliasTarget(*record, canonical);
+
+    // Where the chain ended, when a CNAME moved it.
+    const std::optional<WireName>& canonical() const { return canonical_; }
+    std::optional<WireName>& canonical() { return canonical_; }
+
+  private:
+    struct Answer {
+        ResourceRecord record;
+        bool owned = false;  // the owner is the chain's name
+    };
+
+    const WireName& name() const { return canonical_ ? *canonical_ : qname_; }
+
+    // Whether the name at the cursor is a lone pointer to where the chain's name is spelled.
+    bool pointsAtName(ByteReader reader) const {
+        constexpr std::size_t kPointer = 0xC000;
+        constexpr std::size_t kLargestTarget = 0x3FFF;
+        const auto head = reader.u16();
+        return head && spelledAt_ && *spelledAt_ <= kLargestTarget &&
+               *head == (kPointer | *spelledAt_);
     }
-    if (record->type == type) {
-        return onMatch(*record);
+
+    static Expected<Answer, ReplyFault> readOwnedRecord(ByteReader& reader) {
+        SkippedName owner;
+        auto record = readRecord(reader, owner);
+        if (!record) {
+            return Unexpected(record.error());
+        }
+        return Answer{*record, true};
     }
-    return std::monostate{};
-}
+
+    Expected<Answer, ReplyFault> readComparedRecord(ByteReader& reader) const {
+        NameComparison owner(name());
+        auto record = readRecord(reader, owner);
+        if (!record) {
+            return Unexpected(record.error());
+        }
+        return Answer{*record, owner.same()};
+    }
+
+    Checked follow(ResourceRecord& record) {
+        const std::size_t targetAt = record.data.offset();
+        if (auto read = readAliasTarget(record, canonical_); !read) {
+            return read;
+        }
+        spelledAt_ = targetAt;
+        return std::monostate{};
+    }
+
+    const WireName& qname_;
+    std::optional<WireName> canonical_;
+    std::optional<std::size_t> spelledAt_;  // where the message spells the chain's name
+};
 
 }  // namespace ombrix::lookup

@@ -93,6 +93,30 @@ TEST(ReadMxReply, FollowsTheCnameChainAndTakesAddressesOfExchangersOnly) {
     EXPECT_EQ(result.exchangers.front().ipv6, std::vector<std::string>{"2001:db8::19"});
 }
 
+TEST(ReadMxReply, AnOwnerWrittenAsAPointerIsTheNameItPointsAt) {
+    ReplyBuilder reply("example.com");
+    // Where the exchange of the next MX record starts: owner pointer, fields, preference.
+    auto nextExchange = [&] { return static_cast<std::uint16_t>(reply.offset() + 2 + 10 + 2); };
+    const std::uint16_t mx1 = nextExchange();
+    reply.mx(10, name("mx1.example.com"));
+    const std::uint16_t mx1Again = nextExchange();
+    reply.mx(20, name("MX1", ReplyBuilder::kQuestionOffset));
+    reply.additional(pointerTo(mx1), kTypeA, {192, 0, 2, 1})
+        .additional(pointerTo(mx1Again), kTypeA, {192, 0, 2, 2})
+        // The zone's name inside the first exchange is no exchanger's name.
+        .additional(pointerTo(static_cast<std::uint16_t>(mx1 + 4)), kTypeA, {192, 0, 2, 3});
+    const MxResult result = read(reply.bytes());
+    ASSERT_EQ(listed(result), (std::vector<Listed>{{10, "mx1.example.com"}, {20, "MX1.example.com"}}));
+    // Both exchangers are one host: each takes every address given for it.
+    const std::vector<std::string> both{"192.0.2.1", "192.0.2.2"};
+    EXPECT_EQ(result.exchangers[0].ipv4, both);
+    EXPECT_EQ(result.exchangers[1].ipv4, both);
+
+    // Owners that point at a question for another name are not the asked name.
+    const MxResult other = readMxReply(reply.bytes(), WireName{name("example.org")});
+    EXPECT_EQ(other.outcome, Outcome::noMx);
+}
+
 TEST(ReadMxReply, TellsTheNullMxMixedNullMxNoMxAndNxdomainApart) {
     EXPECT_EQ(read(ReplyBuilder("example.com").mx(0, name("")).bytes()).outcome, Outcome::nullMx);
     const MxResult mixed =

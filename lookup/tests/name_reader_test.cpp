@@ -141,13 +141,12 @@ void expectSinksAgree(const Bytes& message, std::size_t offset, std::size_t limi
     };
     SkippedName skipped;
     readWith(skipped);
-    std::string text = "left over from before";
-    PresentationText presentation(text);
+    PresentationName presentation;
     readWith(presentation);
     if (!built.status) {
         return;
     }
-    EXPECT_EQ(text, toPresentation(built.name));
+    EXPECT_EQ(presentation.text(), toPresentation(built.name));
     NameComparison same(built.name);
     readWith(same);
     EXPECT_TRUE(same.same());

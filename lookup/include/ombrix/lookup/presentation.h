@@ -1,11 +1,12 @@
 #pragma once
 
-#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <stdexcept>
 #include <string>
+#include <string_view>
 
 #include "ombrix/lookup/domain_name.h"
 
@@ -29,37 +30,54 @@ inline bool isPlainPresentationByte(std::uint8_t byte) {
     return kPlain[byte];
 }
 
-// Appends a label that holds bytes to escape, byte by byte.
-void appendEscapedLabel(std::string& text, std::span<const std::uint8_t> label);
-
-// Appends one label to text in presentation form, after a "." unless it is the first.
-inline void appendPresentationLabel(std::string& text, std::span<const std::uint8_t> label,
-                                    bool first) {
-    if (!first) {
-        text += '.';
+// Writes one label in presentation form at out, which has room for four characters per label
+// byte; returns the end of what was written.
+inline char* writePresentationLabel(char* out, std::span<const std::uint8_t> label) {
+    for (const std::uint8_t byte : label) {
+        if (isPlainPresentationByte(byte)) {
+            *out++ = static_cast<char>(byte);
+        } else if (byte == '.' || byte == '\\') {
+            *out++ = '\\';
+            *out++ = static_cast<char>(byte);
+        } else {
+            *out++ = '\\';
+            *out++ = static_cast<char>('0' + byte / 100);
+            *out++ = static_cast<char>('0' + byte / 10 % 10);
+            *out++ = static_cast<char>('0' + byte % 10);
+        }
     }
-    // Host names are plain text throughout: copy them whole.
-    if (std::all_of(label.begin(), label.end(), isPlainPresentationByte)) {
-        text.append(reinterpret_cast<const char*>(label.data()), label.size());
-    } else {
-        appendEscapedLabel(text, label);
-    }
+    return out;
 }
 
-// Writes a name straight into text in presentation form as readName reads it; the text is
-// emptied first.
-class PresentationText {
+// The presentation text of one name, built in place as readName hands over its labels. The
+// longest name there is (255 octets, every label byte escaped) fits, so building it never
+// allocates; a caller keeps the text only once the name has passed every rule.
+class PresentationName {
   public:
-    explicit PresentationText(std::string& text) : text_(text) { text_.clear(); }
+    // At most 253 label bytes fit in 255 octets, each written as "\DDD" at worst.
+    static constexpr std::size_t kCapacity = 253 * 4;
+
+    // Leaves the storage as it is: a name writes only what it reads.
+    PresentationName() {}  // NOLINT(modernize-use-equals-default)
+
     void label(std::span<const std::uint8_t> label) {
-        appendPresentationLabel(text_, label, first_);
-        first_ = false;
+        // The label, its dot and its escapes; readName's 255-octet rule keeps within this.
+        if (label.size() * 4 + 1 > kCapacity - size_) {
+            throw std::length_error("a name longer than DNS allows reached PresentationName");
+        }
+        char* out = text_.data() + size_;
+        if (size_ != 0) {
+            *out++ = '.';
+        }
+        size_ = static_cast<std::size_t>(writePresentationLabel(out, label) - text_.data());
     }
     void root() {}
 
+    std::string_view text() const { return {text_.data(), size_}; }
+
   private:
-    std::string& text_;
-    bool first_ = true;
+    std::array<char, kCapacity> text_;
+    std::size_t size_ = 0;
 };
 
 }  // namespace ombrix::lookup
