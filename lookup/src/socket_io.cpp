@@ -9,8 +9,10 @@
 
 namespace ombrix::lookup {
 
-Expected<SocketHandle, Fault> openSocket(const ServerAddress& server, int type) {
-    SocketHandle socket(::socket(server.family(), type | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+Expected<SocketHandle, Fault> openSocket(const ServerAddress& server, int type,
+                                         SocketMode mode) {
+    const int flags = SOCK_CLOEXEC | (mode == SocketMode::nonBlocking ? SOCK_NONBLOCK : 0);
+    SocketHandle socket(::socket(server.family(), type | flags, 0));
     if (!socket.valid()) {
         return Unexpected(socketFault(server, errno));
     }

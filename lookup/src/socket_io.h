@@ -8,9 +8,12 @@
 
 namespace ombrix::lookup {
 
-// A non-blocking socket of the given type (SOCK_DGRAM, SOCK_STREAM) for the server's address
-// family; a fault naming the server when the system refuses one.
-Expected<SocketHandle, Fault> openSocket(const ServerAddress& server, int type);
+enum class SocketMode { nonBlocking, blocking };
+
+// A socket of the given type (SOCK_DGRAM, SOCK_STREAM) for the server's address family; a
+// fault naming the server when the system refuses one.
+Expected<SocketHandle, Fault> openSocket(const ServerAddress& server, int type,
+                                         SocketMode mode = SocketMode::nonBlocking);
 
 enum class WaitResult { Ready, TimedOut, Failed };
 

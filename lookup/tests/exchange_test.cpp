@@ -1,4 +1,6 @@
 #include <dirent.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -9,6 +11,7 @@
 
 #include "ombrix/lookup/domain_name.h"
 #include "ombrix/lookup/mx_lookup.h"
+#include "ombrix/lookup/query_id.h"
 #include "ombrix/lookup/query_message.h"
 #include "testing/reply_builder.h"
 #include "testing/scripted_dns_server.h"
@@ -368,6 +371,39 @@ TEST(MxExchange, EachLookupUsesItsOwnSocketAndAFreshId) {
         ids.insert(idOf(query.message));
     }
     EXPECT_GT(ids.size(), 1u);
+}
+
+// The next eight query IDs this process draws.
+std::vector<std::uint16_t> nextIds() {
+    std::vector<std::uint16_t> ids;
+    for (int i = 0; i < 8; ++i) {
+        ids.push_back(randomQueryId().value());
+    }
+    return ids;
+}
+
+TEST(QueryId, ForkedChildNeverRepeatsItsParentsIds) {
+    // IDs drawn in batches must not be shared across a fork: parent and child would send the
+    // same sequence, and a forger who saw one would know the other.
+    ASSERT_TRUE(randomQueryId());
+    int pipeEnds[2];
+    ASSERT_EQ(::pipe(pipeEnds), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const auto ids = nextIds();
+        const auto bytes = static_cast<ssize_t>(ids.size() * sizeof ids[0]);
+        ::_exit(::write(pipeEnds[1], ids.data(), static_cast<std::size_t>(bytes)) == bytes ? 0 : 1);
+    }
+    ::close(pipeEnds[1]);
+    std::vector<std::uint16_t> childIds(8);
+    const auto expected = static_cast<ssize_t>(childIds.size() * sizeof childIds[0]);
+    EXPECT_EQ(::read(pipeEnds[0], childIds.data(), static_cast<std::size_t>(expected)), expected);
+    ::close(pipeEnds[0]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_NE(childIds, nextIds());
 }
 
 std::size_t openDescriptors() {

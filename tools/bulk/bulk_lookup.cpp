@@ -6,11 +6,13 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <stdexcept>
 #include <system_error>
 
 #include "ombrix/lookup/address_reply.h"
 #include "ombrix/lookup/mx_reply.h"
 #include "ombrix/lookup/presentation.h"
+#include "ombrix/lookup/query_id.h"
 #include "ombrix/lookup/query_message.h"
 #include "ombrix/lookup/reply.h"
 #include "tools/bulk/exchanger_status.h"
@@ -181,7 +183,13 @@ void BulkLookup::send(std::int32_t owner, Clock::time_point now) {
     auto& flight = flights_[static_cast<std::size_t>(owner)];
     const auto socket = pickSocket();
     auto& entry = sockets_[socket];
-    const auto id = entry.socket->claimId(owner, [this] { return ids_.next(); });
+    const auto id = entry.socket->claimId(owner, [] {
+        auto drawn = lookup::randomQueryId();
+        if (!drawn) {
+            throw std::runtime_error(drawn.error().description);
+        }
+        return drawn.value();
+    });
     flight.message[0] = static_cast<std::uint8_t>(id >> 8);
     flight.message[1] = static_cast<std::uint8_t>(id & 0xFF);
     flight.sends.push_back({socket, id, now, progress_.sent++});

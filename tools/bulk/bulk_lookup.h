@@ -19,7 +19,6 @@
 #include "tools/bulk/bulk_progress.h"
 #include "tools/bulk/domain_report.h"
 #include "tools/bulk/query_socket.h"
-#include "tools/bulk/random_ids.h"
 #include "tools/bulk/send_pacer.h"
 #include "tools/bulk/tcp_fallback.h"
 
@@ -145,7 +144,6 @@ class BulkLookup {
     BulkSettings settings_;
     AdaptiveWindow window_;
     SendPacer pacer_;
-    RandomIds ids_;
     TcpFallback tcp_;
     lookup::SocketHandle epoll_;
     std::vector<Flight> flights_;
