@@ -49,6 +49,8 @@ END {
         r = replies[i]
         faster("walk " r ": libresolv / ours", "walk/ours/" r, "walk/libresolv/" r, 1)
         compare("walk " r ": c-ares / ours", "walk/ours/" r, "walk/c-ares/" r)
+        compare("walk " r ": libresolv into the same result / ours", "walk/ours/" r,
+                "walk/libresolv_typed/" r)
     }
     cost("lookup: ours / raw round trip", "lookup/ours", "lookup/raw")
     within("lookup: ours / raw round trip on a fresh socket", "lookup/ours",
