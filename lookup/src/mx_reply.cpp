@@ -59,7 +59,10 @@ class SectionReader {
         const std::size_t room =
             std::min<std::size_t>(header.answers, reply.size() / kLeastMxRecordOctets);
         exchangers_.reserve(room);
-        exchangeAt_.reserve(room);
+        // Where exchanges start matters only to address records that may point at them.
+        if (header.additionals > 0) {
+            exchangeAt_.reserve(room);
+        }
     }
 
     Expected<Findings, ReplyFault> read() {
@@ -105,7 +108,9 @@ class SectionReader {
             nullMx_ = true;
         } else if (!isBlank(name)) {
             exchangers_.push_back(Exchanger{*preference, std::string(name), record.ttl, {}, {}});
-            exchangeAt_.push_back(exchangeAt);
+            if (header_.additionals > 0) {
+                exchangeAt_.push_back(exchangeAt);
+            }
         }
         return std::monostate{};
     }
