@@ -24,7 +24,7 @@ rm -rf "$out/cpack"
 status=0
 for deb in "$out"/*.deb; do
     # Errors fail the script; warnings are shown for the record.
-    lintian --fail-on error --no-tag-display-limit "$deb" || status=1
+    lintian --fail-on error --tag-display-limit 0 "$deb" || status=1
 done
 ((status == 0)) || { echo "package: lintian reports errors" >&2; exit 1; }
 echo "package: the packages are in $out"
