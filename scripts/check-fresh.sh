@@ -123,11 +123,13 @@ started=$SECONDS
 # policy-rc.d keeps them stopped, as the tests start their own.
 # passwd (useradd) is for the checks' fresh user only.
 # The root is entered as its own mount point, in a mount namespace of its own: tests that make
-# namespaces need "/" to be a mount, and nothing mounted inside reaches this machine.
+# namespaces need "/" to be a mount, and nothing mounted inside reaches this machine. It starts
+# with the bare environment of a fresh login, so that nothing set on this machine (a compiler
+# launcher, a build option) leaks into the check.
 mmdebstrap --variant=apt --mode=root --include=passwd bookworm /dev/null "${sources[@]}" \
     --customize-hook='printf "#!/bin/sh\nexit 101\n" >"$1/usr/sbin/policy-rc.d"; chmod 755 "$1/usr/sbin/policy-rc.d"' \
     --customize-hook="mkdir -p \"\$1/root/ombrix\" && tar -x -C \"\$1/root/ombrix\" -f $tree" \
-    --customize-hook="unshare -m sh -c 'mount --rbind \"\$1\" \"\$1\" && exec chroot \"\$1\" bash /root/ombrix/scripts/check-fresh.sh --inside $quick' sh \"\$1\"" \
+    --customize-hook="unshare -m sh -c 'mount --rbind \"\$1\" \"\$1\" && exec chroot \"\$1\" env -i HOME=/root LANG=C.UTF-8 PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin bash /root/ombrix/scripts/check-fresh.sh --inside $quick' sh \"\$1\"" \
     2>&1 | tee "$log"
 status=${PIPESTATUS[0]}
 echo "check-fresh: $( ((status == 0)) && echo passed || echo FAILED) in $((SECONDS - started)) s" | tee -a "$log"
