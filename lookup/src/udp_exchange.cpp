@@ -38,8 +38,8 @@ bool isTruncationNotice(std::span<const std::uint8_t> message, std::uint16_t id)
            (*flags & kOpcodeBits) == 0 && (*flags & kTruncatedBit) != 0 && questions == 0;
 }
 
-// The socket blocks in recv with a receive time-out rather than waiting in poll first: one
-// system call per reply instead of two, as a bare round trip costs.
+// The socket blocks in recv with a receive time-out rather than waiting in poll first: the
+// reply wakes the recv itself, as in a bare round trip.
 Expected<SocketHandle, Fault> openConnectedSocket(const ServerAddress& server) {
     auto socket = openSocket(server, SOCK_DGRAM, SocketMode::blocking);
     if (socket && ::connect(socket->fd(), server.sockaddrPtr(), server.length) != 0) {
