@@ -144,15 +144,11 @@ class SectionReader {
 
     // The exchanger whose name the name at the cursor points at, and nothing else.
     std::optional<std::size_t> exchangerPointedAt() const {
-        constexpr std::uint16_t kPointer = 0xC000;
-        constexpr std::size_t kLargestTarget = 0x3FFF;
-        ByteReader peek = reader_;
-        const auto head = peek.u16();
-        if (!head || (*head & kPointer) != kPointer) {
+        const auto target = lonePointerTarget(reader_);
+        if (!target) {
             return std::nullopt;
         }
-        const std::size_t target = *head & kLargestTarget;
-        const auto found = std::find(exchangeAt_.begin(), exchangeAt_.end(), target);
+        const auto found = std::find(exchangeAt_.begin(), exchangeAt_.end(), *target);
         if (found == exchangeAt_.end()) {
             return std::nullopt;
         }

@@ -98,6 +98,17 @@ Checked readName(ByteReader& reader, Sink& sink) {
     return std::monostate{};
 }
 
+// Where the name at the cursor points when it is nothing but a compression pointer; nothing
+// when it starts with a label. The name is not read, let alone checked.
+inline std::optional<std::size_t> lonePointerTarget(ByteReader reader) {
+    constexpr std::uint16_t kPointer = 0xC000;
+    const auto head = reader.u16();
+    if (!head || (*head & kPointer) != kPointer) {
+        return std::nullopt;
+    }
+    return std::size_t{static_cast<std::uint16_t>(*head & ~kPointer)};
+}
+
 // Checks a name against every rule and keeps nothing of it.
 struct SkippedName {
     void label(std::span<const std::uint8_t>) {}

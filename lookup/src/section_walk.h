@@ -99,12 +99,8 @@ class AnswerChain {
     const WireName& name() const { return canonical_ ? *canonical_ : qname_; }
 
     // Whether the name at the cursor is a lone pointer to where the chain's name is spelled.
-    bool pointsAtName(ByteReader reader) const {
-        constexpr std::size_t kPointer = 0xC000;
-        constexpr std::size_t kLargestTarget = 0x3FFF;
-        const auto head = reader.u16();
-        return head && spelledAt_ && *spelledAt_ <= kLargestTarget &&
-               *head == (kPointer | *spelledAt_);
+    bool pointsAtName(const ByteReader& reader) const {
+        return spelledAt_ && lonePointerTarget(reader) == spelledAt_;
     }
 
     static Expected<Answer, ReplyFault> readOwnedRecord(ByteReader& reader) {
