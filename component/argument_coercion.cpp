@@ -1,9 +1,9 @@
-#include "component/argument_coercion.h"
+#include "ombrix/component/argument_coercion.h"
 
 #include <limits>
 #include <string_view>
 
-#include "component/error_info.h"
+#include "ombrix/component/error_info.h"
 
 namespace component {
 namespace {

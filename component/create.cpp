@@ -1,8 +1,8 @@
-#include "component/create.h"
+#include "ombrix/component/create.h"
 
-#include "component/class_factory.h"
-#include "component/registry_search.h"
-#include "component/server_library.h"
+#include "ombrix/component/class_factory.h"
+#include "ombrix/component/registry_search.h"
+#include "ombrix/component/server_library.h"
 
 namespace component {
 namespace {

@@ -1,10 +1,10 @@
-#include "component/dispatch_table.h"
+#include "ombrix/component/dispatch_table.h"
 
 #include <new>
 #include <vector>
 
-#include "component/argument_coercion.h"
-#include "component/text.h"
+#include "ombrix/component/argument_coercion.h"
+#include "ombrix/component/text.h"
 
 namespace component {
 namespace {

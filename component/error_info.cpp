@@ -1,6 +1,6 @@
-#include "component/error_info.h"
+#include "ombrix/component/error_info.h"
 
-#include "component/text.h"
+#include "ombrix/component/text.h"
 
 namespace component {
 

@@ -1,6 +1,6 @@
 #include <atomic>
 
-#include "component/server_module.h"
+#include "ombrix/component/server_module.h"
 
 namespace component {
 namespace {

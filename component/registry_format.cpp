@@ -1,4 +1,4 @@
-#include "component/registry_format.h"
+#include "ombrix/component/registry_format.h"
 
 #include <array>
 

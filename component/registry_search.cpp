@@ -1,9 +1,9 @@
-#include "component/registry_search.h"
+#include "ombrix/component/registry_search.h"
 
 #include <algorithm>
 #include <cstdlib>
 
-#include "component/registry_store.h"
+#include "ombrix/component/registry_store.h"
 
 namespace component {
 namespace {

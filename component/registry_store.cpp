@@ -1,4 +1,4 @@
-#include "component/registry_store.h"
+#include "ombrix/component/registry_store.h"
 
 #include <fcntl.h>
 #include <pwd.h>
@@ -15,7 +15,7 @@
 #include <thread>
 #include <utility>
 
-#include "component/text.h"
+#include "ombrix/component/text.h"
 
 namespace component {
 namespace {

@@ -1,4 +1,4 @@
-#include "component/server_library.h"
+#include "ombrix/component/server_library.h"
 
 #include <dlfcn.h>
 #include <sys/stat.h>

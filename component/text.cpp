@@ -1,4 +1,4 @@
-#include "component/text.h"
+#include "ombrix/component/text.h"
 
 #include <cstdint>
 

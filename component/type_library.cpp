@@ -1,4 +1,4 @@
-#include "component/type_library.h"
+#include "ombrix/component/type_library.h"
 
 namespace component {
 

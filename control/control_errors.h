@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "component/error_info.h"
+#include "ombrix/component/error_info.h"
 #include "control/about/about_box.h"
 
 namespace ombrix {

@@ -1,6 +1,6 @@
 #include "control/error_conversion.h"
 
-#include "component/text.h"
+#include "ombrix/component/text.h"
 
 namespace ombrix {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "component/error_info.h"
+#include "ombrix/component/error_info.h"
 #include "ombrix/lookup/numbered_error.h"
 
 namespace ombrix {

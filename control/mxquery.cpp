@@ -3,8 +3,8 @@
 #include <optional>
 #include <string>
 
-#include "component/qt/forms.h"
-#include "component/text.h"
+#include "ombrix/component/qt/forms.h"
+#include "ombrix/component/text.h"
 #include "control/about/about_box.h"
 #include "control/control_errors.h"
 #include "control/error_conversion.h"
@@ -65,6 +65,10 @@ MxQuery::MxQuery() : table_(mxqueryInterface()) {
               [this](const CallArguments&) { return responseCode(); });
     table_.on(dispid::kIsTemporary, InvokeKind::Method,
               [this](const CallArguments&) { return temporary(); });
+}
+
+MxQuery::~MxQuery() {
+    component::Forms::ofThisLibrary().unloadAll();
 }
 
 component::ResultCode MxQuery::idOfName(std::u16string_view name, component::DispId* out) {

@@ -2,9 +2,9 @@
 
 #include <atomic>
 
-#include "component/dispatch_table.h"
-#include "component/object.h"
-#include "component/qt/control.h"
+#include "ombrix/component/dispatch_table.h"
+#include "ombrix/component/object.h"
+#include "ombrix/component/qt/control.h"
 #include "control/host_mx_lookup.h"
 
 namespace ombrix {
@@ -28,6 +28,8 @@ class MxQuery final : public component::Object<component::Dispatch, component::C
 
   private:
     MxQuery();
+    // Whoever held the last reference, sited or not, the library's forms go with it.
+    ~MxQuery() override;
 
     component::CallResult dns() const;
     component::CallResult setDns(const component::CallArguments& args);

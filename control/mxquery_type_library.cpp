@@ -86,7 +86,7 @@ component::TypeLibrary buildTypeLibrary() {
             kLibraryId,
             static_cast<std::uint16_t>(version::kMajor),
             static_cast<std::uint16_t>(version::kMinor),
-            {{"mxquery", kClassId, "Ombrix.mxquery", kInterfaceName, kEventInterfaceName, true}},
+            {{"mxquery", kClassId, kMxQueryProgId, kInterfaceName, kEventInterfaceName, true}},
             {dispatchInterface(), eventInterface()},
             records()};
 }

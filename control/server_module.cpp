@@ -1,4 +1,4 @@
-#include "component/server_module.h"
+#include "ombrix/component/server_module.h"
 
 #include "control/mxquery.h"
 #include "control/mxquery_type_library.h"

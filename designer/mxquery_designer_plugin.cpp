@@ -3,7 +3,7 @@
 #include <QPixmap>
 
 #include "control/mxquery_type_library.h"
-#include "designer/mxquery_widget.h"
+#include "ombrix/widgets/mxquery.h"
 
 namespace ombrix {
 namespace {
@@ -11,7 +11,7 @@ namespace {
 component::ControlWidgetDescription mxqueryEntry() {
     auto description = component::describeControlClass(typeLibrary(), mxqueryClass());
     description.widgetClass = QString::fromLatin1(mxquery::staticMetaObject.className());
-    description.includeFile = QStringLiteral("designer/mxquery_widget.h");
+    description.includeFile = QStringLiteral("ombrix/widgets/mxquery.h");
     description.icon = QIcon(QPixmap(QStringLiteral(":/ombrix-designer/mxquery_toolbox.bmp")));
     description.create = [](QWidget* parent) { return new mxquery(parent); };
     return description;

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "component/error_info.h"
+#include "ombrix/component/error_info.h"
 
 class QWidget;
 

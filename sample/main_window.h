@@ -4,8 +4,8 @@
 #include <functional>
 #include <optional>
 
-#include "component/error_info.h"
-#include "sample/mx_dispatch.h"
+#include "ombrix/component/error_info.h"
+#include "ombrix/widgets/mxquery_client.h"
 #include "ui_main_window.h"
 
 namespace ombrix::sample {
@@ -33,10 +33,10 @@ class MainWindow : public QWidget {
 
   private:
     void queryAndShow();
-    void appendEntry(std::int16_t& idx);
+    void appendEntry(std::int16_t idx);
 
     Ui::main ui_;
-    MxDispatch mx_;
+    MxQueryClient mx_;
     ErrorReporter reportError_;
 };
 

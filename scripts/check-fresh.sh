@@ -56,7 +56,7 @@ installed_checks() {
 # The sample's title names the control's version only once it has created the control.
 sample_creates_control() {
     "$@" xvfb-run -a -n 97 -s "-screen 0 1024x768x24" bash -c '
-        sample & pid=$!
+        ombrix-sample & pid=$!
         for _ in $(seq 60); do
             if xwininfo -root -tree | grep -q "\"Using Ombrix v"; then kill "$pid"; exit 0; fi
             sleep 0.5

@@ -7,7 +7,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "component/exports.h"
+#include "ombrix/component/exports.h"
 
 namespace ombrix::testing {
 namespace {

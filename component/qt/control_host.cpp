@@ -1,10 +1,10 @@
-#include "component/qt/control_host.h"
+#include "ombrix/component/qt/control_host.h"
 
 #include <QResizeEvent>
 #include <QScopedValueRollback>
 #include <cmath>
 
-#include "component/create.h"
+#include "ombrix/component/create.h"
 
 namespace component {
 namespace {

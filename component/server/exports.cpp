@@ -1,9 +1,9 @@
-#include "component/exports.h"
+#include "ombrix/component/exports.h"
 
 #include <vector>
 
-#include "component/server/module_class_factory.h"
-#include "component/server_module.h"
+#include "ombrix/component/server/module_class_factory.h"
+#include "ombrix/component/server_module.h"
 
 namespace component {
 namespace {

@@ -1,4 +1,4 @@
-#include "component/server/module_class_factory.h"
+#include "ombrix/component/server/module_class_factory.h"
 
 namespace component {
 

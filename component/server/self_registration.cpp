@@ -3,9 +3,9 @@
 #include <filesystem>
 #include <vector>
 
-#include "component/exports.h"
-#include "component/registry_store.h"
-#include "component/server_module.h"
+#include "ombrix/component/exports.h"
+#include "ombrix/component/registry_store.h"
+#include "ombrix/component/server_module.h"
 
 namespace component {
 namespace {

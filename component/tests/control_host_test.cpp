@@ -1,13 +1,13 @@
 // Siting a control in a Qt window through the registry: creation, sizes, destruction, forms.
 
-#include "component/qt/control_host.h"
+#include "ombrix/component/qt/control_host.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QPointer>
 
-#include "component/text.h"
+#include "ombrix/component/text.h"
 #include "counter_server/counter_type_library.h"
 #include "counter_server_support.h"
 

@@ -3,8 +3,8 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
-#include "component/server_library.h"
-#include "component/text.h"
+#include "ombrix/component/server_library.h"
+#include "ombrix/component/text.h"
 
 void registerCounterServer() {
     component::ServerLibrary library;

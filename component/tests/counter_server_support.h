@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "component/unknown.h"
+#include "ombrix/component/unknown.h"
 #include "testing/temporary_registry.h"
 
 using ombrix::testing::TemporaryRegistry;

@@ -1,16 +1,16 @@
 // Creation by programmatic identifier through the registry, and the faults a host meets.
 
-#include "component/create.h"
+#include "ombrix/component/create.h"
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
-#include "component/class_factory.h"
-#include "component/dispatch.h"
-#include "component/exports.h"
-#include "component/registry_store.h"
-#include "component/server_library.h"
-#include "component/text.h"
+#include "ombrix/component/class_factory.h"
+#include "ombrix/component/dispatch.h"
+#include "ombrix/component/exports.h"
+#include "ombrix/component/registry_store.h"
+#include "ombrix/component/server_library.h"
+#include "ombrix/component/text.h"
 #include "counter_server_support.h"
 
 namespace {

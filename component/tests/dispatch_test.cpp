@@ -1,13 +1,13 @@
 // Late-bound calls on an object created through the registry, as a host makes them.
 
-#include "component/dispatch.h"
+#include "ombrix/component/dispatch.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "component/create.h"
-#include "component/text.h"
+#include "ombrix/component/create.h"
+#include "ombrix/component/text.h"
 #include "counter_server/counter_type_library.h"
 #include "counter_server_support.h"
 

@@ -1,4 +1,4 @@
-#include "component/qt/forms.h"
+#include "ombrix/component/qt/forms.h"
 
 #include <gtest/gtest.h>
 

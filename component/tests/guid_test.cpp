@@ -1,4 +1,4 @@
-#include "component/guid.h"
+#include "ombrix/component/guid.h"
 
 #include <gtest/gtest.h>
 

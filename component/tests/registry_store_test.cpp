@@ -1,6 +1,6 @@
 // The registration store: lookups, updates, concurrent writers and damaged files.
 
-#include "component/registry_store.h"
+#include "ombrix/component/registry_store.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -12,9 +12,9 @@
 #include <fstream>
 #include <thread>
 
-#include "component/create.h"
-#include "component/registry_search.h"
-#include "component/text.h"
+#include "ombrix/component/create.h"
+#include "ombrix/component/registry_search.h"
+#include "ombrix/component/text.h"
 #include "counter_server_support.h"
 
 namespace {

@@ -101,7 +101,12 @@ TEST(RegistryTool, RegistersListsDescribesAndUnregisters) {
     }
 
     ASSERT_EQ(runTool(registry, "unregister " + kCounterServer).exitCode, 0);
-    EXPECT_EQ(runTool(registry, "list").out, "");
+    const ToolRun empty = runTool(registry, "list");
+    EXPECT_EQ(empty.out, "");
+    EXPECT_NE(empty.err.find("Nothing is registered. Searched the store " +
+                             registry.file().string()),
+              std::string::npos)
+        << empty.err;
 }
 
 TEST(RegistryTool, FailuresExitNonZeroWithTheNumberedError) {

@@ -11,10 +11,10 @@
 #include <string_view>
 #include <vector>
 
-#include "component/registry_search.h"
-#include "component/registry_store.h"
-#include "component/server_library.h"
-#include "component/text.h"
+#include "ombrix/component/registry_search.h"
+#include "ombrix/component/registry_store.h"
+#include "ombrix/component/server_library.h"
+#include "ombrix/component/text.h"
 #include "component/tool/type_library_text.h"
 
 namespace {
@@ -113,6 +113,14 @@ int changeRegistration(const std::string& argument, bool system, Change change) 
     return status;
 }
 
+void reportNothingRegistered() {
+    std::string folders;
+    for (const auto& folder : systemRegistryFolders())
+        folders += "\n  " + folder.string();
+    std::fprintf(stderr, "Nothing is registered. Searched the store %s and the drop-in folders:%s\n",
+                 RegistryStore::defaultPath().c_str(), folders.c_str());
+}
+
 int list() {
     std::vector<FoundRegistration> found;
     ErrorInfo error;
@@ -122,6 +130,9 @@ int list() {
         std::printf("%s\t%s\t%s\t%s\t%s\n", r.progId.c_str(), r.clsid.toString().c_str(),
                     r.typeLibrary.toString().c_str(), r.libraryPath.c_str(), origin.c_str());
     }
+    // Standard output stays empty for scripts; a person learns where nothing was found.
+    if (found.empty())
+        reportNothingRegistered();
     return kSuccess;
 }
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "component/type_library.h"
+#include "ombrix/component/type_library.h"
 
 namespace component {
 

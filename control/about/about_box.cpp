@@ -4,7 +4,7 @@
 #include <QPointer>
 #include <QThread>
 
-#include "component/qt/forms.h"
+#include "ombrix/component/qt/forms.h"
 #include "control/about/about_form.h"
 #include "control/about/taskbar_hint.h"
 

@@ -7,8 +7,8 @@
 #include <QPointer>
 #include <memory>
 
-#include "component/dispatch_table.h"
-#include "component/qt/control_host.h"
+#include "ombrix/component/dispatch_table.h"
+#include "ombrix/component/qt/control_host.h"
 #include "control/mxquery_type_library.h"
 #include "testing/temporary_registry.h"
 

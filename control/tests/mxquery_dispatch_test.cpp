@@ -6,8 +6,8 @@
 #include <variant>
 #include <vector>
 
-#include "component/create.h"
-#include "component/dispatch.h"
+#include "ombrix/component/create.h"
+#include "ombrix/component/dispatch.h"
 #include "control/mxquery_type_library.h"
 #include "testing/reply_builder.h"
 #include "testing/scripted_dns_server.h"

@@ -11,9 +11,9 @@
 #include <thread>
 #include <vector>
 
-#include "component/dispatch_table.h"
-#include "component/exports.h"
-#include "component/qt/control_host.h"
+#include "ombrix/component/dispatch_table.h"
+#include "ombrix/component/exports.h"
+#include "ombrix/component/qt/control_host.h"
 #include "control/mxquery_type_library.h"
 #include "testing/held_reply.h"
 #include "testing/temporary_registry.h"

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <set>
 
-#include "component/exports.h"
+#include "ombrix/component/exports.h"
 #include "testing/temporary_registry.h"
 
 namespace ombrix {

@@ -2,7 +2,7 @@
 // counter control as the widget class test::counter.
 #include <QObject>
 
-#include "component/qt/control_host.h"
+#include "ombrix/component/qt/control_host.h"
 #include "component/qt/designer/control_widget_entry.h"
 #include "counter_server/counter_type_library.h"
 

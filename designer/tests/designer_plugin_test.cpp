@@ -58,7 +58,7 @@ TEST_F(DesignerPlugins, WidgetBoxNamesTheControlAndItsWidgetStays32x32) {
     EXPECT_EQ(plugin->icon().pixmap(QSize(16, 15)).size(), QSize(16, 15));
     EXPECT_TRUE(plugin->domXml().contains(QStringLiteral(R"(displayname="mxquery")")));
     EXPECT_TRUE(plugin->domXml().contains(QStringLiteral("class=\"%1\"").arg(plugin->name())));
-    EXPECT_TRUE(QFileInfo::exists(QStringLiteral(PROJECT_SOURCE) + plugin->includeFile()));
+    EXPECT_TRUE(QFileInfo::exists(QStringLiteral(WIDGETS_INCLUDE_ROOT) + plugin->includeFile()));
 
     const std::unique_ptr<QWidget> widget(plugin->createWidget(nullptr));
     ASSERT_NE(widget, nullptr);

@@ -1,5 +1,6 @@
-// Programs built outside the tree against the staged install, once through the CMake package
-// and once through pkg-config, look up exchangers from a scripted server.
+// Programs built outside the tree against the staged install, through the CMake package and
+// through pkg-config: they look up exchangers from a scripted server, directly or through the
+// staged control, and site the control on a form made with Designer's entry.
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -10,6 +11,7 @@
 
 #include "testing/reply_builder.h"
 #include "testing/scripted_dns_server.h"
+#include "testing/temporary_registry.h"
 
 namespace {
 
@@ -26,9 +28,9 @@ struct ConsumerRun {
 };
 
 // Runs a consumer with only the staged libraries to link against, bounded in time.
-ConsumerRun runConsumer(const std::string& program, const std::string& server) {
-    const std::string command =
-        "LD_LIBRARY_PATH=" CONSUMER_LIBDIR " timeout 30 " + program + " " + server + " example.com";
+ConsumerRun run(const std::string& arguments) {
+    const std::string command = "LD_LIBRARY_PATH=" CONSUMER_LIBDIR
+                                " QT_QPA_PLATFORM=offscreen timeout 30 " + arguments;
     ConsumerRun run;
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe)
@@ -41,22 +43,56 @@ ConsumerRun runConsumer(const std::string& program, const std::string& server) {
     return run;
 }
 
+// Answers every query with two exchangers of example.com, the better one second.
+void twoExchangers(const Bytes& query, Responder& out) {
+    out.send(ReplyBuilder("example.com", idOf(query))
+                 .mx(20, name("backup.example.com"))
+                 .mx(10, name("mail.example.com"))
+                 .bytes());
+}
+
 TEST(InstalledLibrary, ProgramsBuiltAgainstItLookUpExchangers) {
-    ScriptedDnsServer server([](const Bytes& query, Responder& out) {
-        out.send(ReplyBuilder("example.com", idOf(query))
-                     .mx(20, name("backup.example.com"))
-                     .mx(10, name("mail.example.com"))
-                     .bytes());
-    });
+    ScriptedDnsServer server(twoExchangers);
     for (const std::string program : {CONSUMER_CMAKE_PROGRAM, CONSUMER_PKG_CONFIG_PROGRAM}) {
-        const ConsumerRun run = runConsumer(program, server.setting());
-        EXPECT_EQ(run.status, 0) << program;
-        EXPECT_EQ(run.out,
+        const ConsumerRun lookup = run(program + " " + server.setting() + " example.com");
+        EXPECT_EQ(lookup.status, 0) << program;
+        EXPECT_EQ(lookup.out,
                   "2 exchangers\n"
                   "10 mail.example.com\n"
                   "20 backup.example.com\n")
             << program;
     }
+}
+
+// The staged control, registered in a store of the test's own, as the staged tool does it.
+class StagedControl : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        // The tool keeps the library it registers loaded to its end.
+        const std::string tool = "env ASAN_OPTIONS=detect_leaks=0 " CONSUMER_REGISTRY_TOOL;
+        ASSERT_EQ(run(tool + " register " CONSUMER_CONTROL).status, 0);
+    }
+
+    const ombrix::testing::TemporaryRegistry registry_;
+};
+
+TEST_F(StagedControl, FormsMadeWithTheDesignerEntrySiteIt) {
+    for (const std::string program : {CONSUMER_CMAKE_FORM, CONSUMER_PKG_CONFIG_FORM}) {
+        const ConsumerRun form = run(program);
+        EXPECT_EQ(form.status, 0) << program;
+        EXPECT_EQ(form.out, "sited mxquery 1.1.11\n") << program;
+    }
+}
+
+TEST_F(StagedControl, HostExampleQueriesThroughIt) {
+    ScriptedDnsServer server(twoExchangers);
+    const ConsumerRun query = run(CONSUMER_HOST_QUERY " " + server.setting() + " example.com");
+    EXPECT_EQ(query.status, 0);
+    EXPECT_EQ(query.out,
+              "Number of results : 2\n"
+              "Best MX : mail.example.com\n"
+              "[10] mail.example.com\n"
+              "[20] backup.example.com\n");
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #include "component/qt/designer/control_host_plugin.h"
 
-#include "component/qt/control_host.h"
+#include "ombrix/component/qt/control_host.h"
 
 namespace component {
 namespace {
@@ -8,7 +8,7 @@ namespace {
 ControlWidgetDescription controlHost() {
     ControlWidgetDescription description;
     description.widgetClass = QStringLiteral("component::ControlHost");
-    description.includeFile = QStringLiteral("component/qt/control_host.h");
+    description.includeFile = QStringLiteral("ombrix/component/qt/control_host.h");
     description.displayName = QStringLiteral("Control host");
     description.objectName = QStringLiteral("control");
     description.group = QStringLiteral("Components");

@@ -5,7 +5,7 @@
 #include <QtUiPlugin/QDesignerCustomWidgetInterface>
 #include <functional>
 
-#include "component/type_library.h"
+#include "ombrix/component/type_library.h"
 
 class QWidget;
 

@@ -4,12 +4,12 @@
 #include <QLabel>
 #include <string>
 
-#include "component/dispatch_table.h"
-#include "component/object.h"
-#include "component/qt/control.h"
-#include "component/qt/forms.h"
-#include "component/server_module.h"
-#include "component/text.h"
+#include "ombrix/component/dispatch_table.h"
+#include "ombrix/component/object.h"
+#include "ombrix/component/qt/control.h"
+#include "ombrix/component/qt/forms.h"
+#include "ombrix/component/server_module.h"
+#include "ombrix/component/text.h"
 #include "counter_type_library.h"
 
 namespace counter {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "component/type_library.h"
+#include "ombrix/component/type_library.h"
 
 // The type library of the test server: one control class, "Test.counter", with a dispatch
 // interface whose members exercise every argument and result type the layer coerces.

@@ -15,7 +15,7 @@
 #include <QUrl>
 #include <vector>
 
-#include "component/qt/forms.h"
+#include "ombrix/component/qt/forms.h"
 #include "ombrix_version_info.h"
 
 namespace {

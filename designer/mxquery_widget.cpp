@@ -1,9 +1,0 @@
-#include "designer/mxquery_widget.h"
-
-namespace ombrix {
-
-mxquery::mxquery(QWidget* parent) : ControlHost(parent) {
-    setControl(QStringLiteral("Ombrix.mxquery"));
-}
-
-}  // namespace ombrix

@@ -1,0 +1,13 @@
+#include "ombrix/widgets/control_error.h"
+
+#include <utility>
+
+namespace ombrix {
+
+ControlError::ControlError(std::int32_t number, std::string source, std::string description)
+    : std::runtime_error(description),
+      number_(number),
+      source_(std::move(source)),
+      description_(std::move(description)) {}
+
+}  // namespace ombrix
