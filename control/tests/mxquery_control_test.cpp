@@ -9,7 +9,7 @@
 
 #include "ombrix/component/dispatch_table.h"
 #include "ombrix/component/qt/control_host.h"
-#include "control/mxquery_type_library.h"
+#include "ombrix/widgets/mxquery_dispatch_ids.h"
 #include "testing/temporary_registry.h"
 
 namespace ombrix {

@@ -8,7 +8,7 @@
 
 #include "ombrix/component/create.h"
 #include "ombrix/component/dispatch.h"
-#include "control/mxquery_type_library.h"
+#include "ombrix/widgets/mxquery_dispatch_ids.h"
 #include "testing/reply_builder.h"
 #include "testing/scripted_dns_server.h"
 #include "testing/temporary_registry.h"

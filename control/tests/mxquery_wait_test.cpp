@@ -14,7 +14,7 @@
 #include "ombrix/component/dispatch_table.h"
 #include "ombrix/component/exports.h"
 #include "ombrix/component/qt/control_host.h"
-#include "control/mxquery_type_library.h"
+#include "ombrix/widgets/mxquery_dispatch_ids.h"
 #include "testing/held_reply.h"
 #include "testing/temporary_registry.h"
 #include "testing/reply_builder.h"
