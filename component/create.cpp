@@ -18,7 +18,8 @@ ResultCode createObject(std::string_view progId, Ref<Unknown>& out, ErrorInfo& e
     Registration registration;
     const ResultCode found = findRegistration(progId, registration, error);
     if (found == kClassNotAvailable) {
-        error = cannotCreate(progId, "no class is registered under this identifier");
+        error = cannotCreate(progId, "no class is registered under this identifier in " +
+                                         searchedPlaces());
         return kClassNotAvailable;
     }
     if (!succeeded(found))

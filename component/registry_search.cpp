@@ -59,6 +59,17 @@ std::vector<fs::path> systemRegistryFolders() {
     return folders;
 }
 
+std::string searchedPlaces() {
+    std::string places = "the store " + RegistryStore::defaultPath().string() +
+                         " and the drop-in folders";
+    const char* separator = " ";
+    for (const fs::path& folder : systemRegistryFolders()) {
+        places += separator + folder.string();
+        separator = ", ";
+    }
+    return places;
+}
+
 fs::path dropInFile(const fs::path& folder, const fs::path& libraryPath) {
     const std::string name = libraryPath.filename().string();
     return folder / (name.substr(0, name.find(".so")) + std::string(kDropInSuffix));

@@ -103,10 +103,9 @@ TEST(RegistryTool, RegistersListsDescribesAndUnregisters) {
     ASSERT_EQ(runTool(registry, "unregister " + kCounterServer).exitCode, 0);
     const ToolRun empty = runTool(registry, "list");
     EXPECT_EQ(empty.out, "");
-    EXPECT_NE(empty.err.find("Nothing is registered. Searched the store " +
-                             registry.file().string()),
-              std::string::npos)
-        << empty.err;
+    EXPECT_EQ(empty.err, "Nothing is registered in the store " + registry.file().string() +
+                             " and the drop-in folders " + registry.systemFolder(0).string() +
+                             ", " + registry.systemFolder(1).string() + ".\n");
 }
 
 TEST(RegistryTool, FailuresExitNonZeroWithTheNumberedError) {

@@ -113,14 +113,6 @@ int changeRegistration(const std::string& argument, bool system, Change change) 
     return status;
 }
 
-void reportNothingRegistered() {
-    std::string folders;
-    for (const auto& folder : systemRegistryFolders())
-        folders += "\n  " + folder.string();
-    std::fprintf(stderr, "Nothing is registered. Searched the store %s and the drop-in folders:%s\n",
-                 RegistryStore::defaultPath().c_str(), folders.c_str());
-}
-
 int list() {
     std::vector<FoundRegistration> found;
     ErrorInfo error;
@@ -132,7 +124,7 @@ int list() {
     }
     // Standard output stays empty for scripts; a person learns where nothing was found.
     if (found.empty())
-        reportNothingRegistered();
+        std::fprintf(stderr, "Nothing is registered in %s.\n", searchedPlaces().c_str());
     return kSuccess;
 }
 

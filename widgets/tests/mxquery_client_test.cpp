@@ -105,12 +105,17 @@ TEST_F(MxQueryClientTest, ErrorsCarryNumberSourceAndDescription) {
     EXPECT_EQ(notSet->source(), MxQueryClient::kDefaultHostSource);
 }
 
-TEST(MxQueryClientCreation, WithoutRegistrationFailsWithTheLayersError) {
+TEST(MxQueryClientCreation, WithoutRegistrationFailsWithTheLayersErrorSayingWhereItLooked) {
     const testing::TemporaryRegistry empty;
     const auto failure = errorOf([] { MxQueryClient::create(); });
     ASSERT_TRUE(failure);
     EXPECT_EQ(failure->number(), 429);
     EXPECT_EQ(failure->source(), "component");
+    EXPECT_NE(failure->description().find("in the store " + empty.file().string() +
+                                          " and the drop-in folders " +
+                                          empty.systemFolder(0).string()),
+              std::string::npos)
+        << failure->description();
 }
 
 TEST_F(MxQueryClientTest, ReleasingAnUnsitedControlClosesItsAboutDialog) {

@@ -25,6 +25,10 @@ struct FoundRegistration {
 
 std::vector<std::filesystem::path> systemRegistryFolders();
 
+// Where a search looks, for telling someone who found nothing: "the store PATH and the
+// drop-in folders A, B".
+std::string searchedPlaces();
+
 // The drop-in in `folder` for the library at `libraryPath`: its file name up to ".so", with
 // ".registry" (libombrix.so.1 gives libombrix.registry).
 std::filesystem::path dropInFile(const std::filesystem::path& folder,
