@@ -1,5 +1,6 @@
-// form_app: shows a form made with Designer's "mxquery" entry and prints the version of the
-// control the form sited, or the error that kept it from being created.
+// form_app: sets up a form made with Designer's "mxquery" entry, which also holds a generic
+// control host naming the control, and prints the version of the control the entry sited, or
+// the error that kept either from being created.
 #include <QApplication>
 #include <iostream>
 
@@ -10,9 +11,12 @@ int main(int argc, char** argv) {
     QWidget form;
     Ui::QueryForm ui;
     ui.setupUi(&form);
-    if (!ui.mxquery1->hasControl()) {
-        std::cerr << "no control: error " << ui.mxquery1->creationError().number << '\n';
-        return 1;
+    const component::ControlHost* hosts[] = {ui.mxquery1, ui.host1};
+    for (const component::ControlHost* host : hosts) {
+        if (!host->hasControl()) {
+            std::cerr << "no control: error " << host->creationError().number << '\n';
+            return 1;
+        }
     }
     try {
         std::cout << "sited mxquery " << ui.mxquery1->client().GetVersion() << '\n';
