@@ -9,46 +9,14 @@ set -euo pipefail
 probe=$1
 screenshot=$2
 
-work=$(mktemp -d)
-pids=()
-# Ends what this script started, newest first: the probes, the window manager, the server.
-cleanup() {
-    local i
-    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-        kill "${pids[i]}" 2>/dev/null || true
-        wait "${pids[i]}" 2>/dev/null || true
-    done
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
 fail() {
     echo "about_on_x11: $*" >&2
     exit 1
 }
 
-# Polls a command every tenth of a second, at most 100 times.
-wait_for() {
-    local tries
-    for ((tries = 0; tries < 100; tries++)); do
-        if "$@" >/dev/null 2>&1; then
-            return 0
-        fi
-        sleep 0.1
-    done
-    return 1
-}
-
-# The server picks a free display number and writes it to the descriptor when ready.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-pids+=($!)
-wait_for test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-export DISPLAY=":$(head -n1 "$work/display")"
-
-openbox --sm-disable >"$work/openbox.log" 2>&1 &
-pids+=($!)
-wait_for sh -c "xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'" \
-    || fail "openbox did not start: $(cat "$work/openbox.log")"
+source "$(dirname "$0")/../../../testing/x_session.sh"
+work=$(mktemp -d)
+x_session_start "$work"
 
 # Starts the probe in the background and waits until it prints the id of its `role` window.
 start_probe() {
