@@ -9,7 +9,6 @@
 #include <functional>
 #include <optional>
 
-#include "ombrix/widgets/mxquery.h"
 #include "testing/reply_builder.h"
 #include "testing/scripted_dns_server.h"
 #include "testing/temporary_registry.h"
@@ -124,16 +123,6 @@ TEST_F(MxQueryClientTest, ReleasingAnUnsitedControlClosesItsAboutDialog) {
     ASSERT_TRUE(QTest::qWaitFor(aboutDialogShown, 5000));
     mx.reset();
     EXPECT_TRUE(QTest::qWaitFor([] { return !aboutDialogShown(); }, 5000));
-}
-
-TEST_F(MxQueryClientTest, FormWidgetSitesTheControlAndGivesItsClient) {
-    ScriptedDnsServer server([](const Bytes& query, Responder& out) { replyWith(query, out, 0); });
-    const mxquery widget;
-    ASSERT_TRUE(widget.hasControl()) << widget.creationError().number;
-    const MxQueryClient mx = widget.client();
-    mx.DNS(server.setting());
-    EXPECT_EQ(mx.MXQuery(kDomain), 3);
-    EXPECT_EQ(mx.GetBestMX(), "a.mx.example");
 }
 
 }  // namespace
