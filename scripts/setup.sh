@@ -12,7 +12,7 @@ packages=(
     libqt6opengl6-dev libxcb1-dev libxcb-xtest0-dev
     nsd unbound dnsmasq-base dnsutils dnsperf iproute2 util-linux
     xvfb xauth openbox x11-utils imagemagick time
-    scdoc file lintian mmdebstrap
+    scdoc file lintian mmdebstrap abigail-tools
 )
 
 missing=()
