@@ -8,7 +8,9 @@ rm -rf "$output"
 mkdir -p "$output"
 case $how in
     cmake)
+        # Asking for the lookup part alone must not look for Qt: it is made unfindable.
         cmake -S "$source" -B "$output" -G Ninja -DCMAKE_PREFIX_PATH="$stage" \
+            -DCMAKE_DISABLE_FIND_PACKAGE_Qt6=ON \
             -DCMAKE_CXX_COMPILER="$compiler" -DCMAKE_CXX_FLAGS="$flags" \
             -DCMAKE_FIND_USE_SYSTEM_PACKAGE_REGISTRY=OFF -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF
         cmake --build "$output"
