@@ -68,21 +68,26 @@ get_target_property(lookup_soversion ombrix_lookup SOVERSION)
 ombrix_package(lookup_runtime libombrix-lookup${lookup_soversion} libs
     "mail-exchanger lookup library"
     "Sends one MX query to a DNS server and returns the mail exchangers of a\ndomain ordered by preference, with the best one.")
-ombrix_package(control_runtime libombrix1 libs
-    "mail-exchanger lookup control"
-    "The mxquery control (Ombrix.mxquery) for programs that host components,\nregistered for every user of the system.")
-if(OMBRIX_BUILD_GUI)
-    ombrix_package(tools ombrix-tools net
-        "mail-exchanger lookup and component registration tools"
-        "mxlookup asks a DNS server for the mail exchangers of a domain;\ncomponent-registry registers, lists and describes component server libraries.")
-else()
-    ombrix_package(tools ombrix-tools net
-        "mail-exchanger lookup tool"
-        "mxlookup asks a DNS server for the mail exchangers of a domain.")
-endif()
 ombrix_package(lookup_development libombrix-lookup-dev libdevel
     "mail-exchanger lookup library - development files"
     "Headers, the CMake package (find_package(Ombrix COMPONENTS lookup)) and the\npkg-config file of the lookup library.")
+ombrix_library_control(lookup_runtime ombrix_lookup libombrix-lookup${lookup_soversion})
+set(CPACK_COMPONENT_LOOKUP_DEVELOPMENT_DEPENDS lookup_runtime)
+
+if(NOT OMBRIX_BUILD_GUI)
+    ombrix_package(tools ombrix-tools net
+        "mail-exchanger lookup tool"
+        "mxlookup asks a DNS server for the mail exchangers of a domain.")
+    include(CPack)
+    return()
+endif()
+
+ombrix_package(tools ombrix-tools net
+    "mail-exchanger lookup and component registration tools"
+    "mxlookup asks a DNS server for the mail exchangers of a domain;\ncomponent-registry registers, lists and describes component server libraries.")
+ombrix_package(control_runtime libombrix1 libs
+    "mail-exchanger lookup control"
+    "The mxquery control (Ombrix.mxquery) for programs that host components,\nregistered for every user of the system.")
 ombrix_package(development libombrix-dev libdevel
     "component layer - development files"
     "The component layer's archives and headers, for hosting controls and writing\ncomponent servers (find_package(Ombrix COMPONENTS component)).")
@@ -92,14 +97,9 @@ ombrix_package(designer ombrix-designer-plugin devel
 ombrix_package(sample ombrix-sample net
     "mail-exchanger lookup control - sample program"
     "A window that hosts the mxquery control and shows the mail exchangers of\na domain.")
-
-ombrix_library_control(lookup_runtime ombrix_lookup libombrix-lookup${lookup_soversion})
-if(OMBRIX_BUILD_GUI)
-    ombrix_library_control(control_runtime ombrix libombrix1)
-endif()
+ombrix_library_control(control_runtime ombrix libombrix1)
 
 set(CPACK_COMPONENT_CONTROL_RUNTIME_DEPENDS lookup_runtime)
-set(CPACK_COMPONENT_LOOKUP_DEVELOPMENT_DEPENDS lookup_runtime)
 set(CPACK_COMPONENT_DEVELOPMENT_DEPENDS lookup_development)
 set(CPACK_COMPONENT_DESIGNER_DEPENDS control_runtime)
 set(CPACK_COMPONENT_SAMPLE_DEPENDS control_runtime)
