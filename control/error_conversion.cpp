@@ -4,7 +4,7 @@
 
 namespace ombrix {
 
-component::ErrorInfo toErrorInfo(const lookup::NumberedError& error) {
+component::ErrorInfo toErrorInfo(const host::NumberedError& error) {
     return {error.number, component::toUtf16(error.source), component::toUtf16(error.description)};
 }
 

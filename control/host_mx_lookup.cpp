@@ -2,8 +2,8 @@
 
 namespace ombrix {
 
+using host::NumberedError;
 using lookup::Expected;
-using lookup::NumberedError;
 using lookup::Unexpected;
 
 Expected<std::string, NumberedError> HostMxLookup::query(std::string_view domain) {
@@ -14,7 +14,7 @@ Expected<std::string, NumberedError> HostMxLookup::query(std::string_view domain
     lookup::MxResult result = lookup::lookupMx(server_, domain, options_);
     outcome_ = LastOutcome{result.outcome, result.rcode};
     if (result.fault) {
-        return Unexpected(lookup::numberedError(*result.fault));
+        return Unexpected(host::numberedError(*result.fault));
     }
     exchangers_ = std::move(result.exchangers);
     return std::to_string(exchangers_->size());
@@ -27,8 +27,7 @@ const std::string& HostMxLookup::best() const {
 
 Expected<const lookup::Exchanger*, NumberedError> HostMxLookup::entryAt(long long index) const {
     if (!exchangers_) {
-        return Unexpected(NumberedError{lookup::kErrorSubscript, lookup::kRuntimeErrorSource,
-                                        "Subscript out of range: no query has run yet"});
+        return Unexpected(host::subscriptOutOfRange("no query has run yet"));
     }
     if (index < 0 || static_cast<unsigned long long>(index) >= exchangers_->size()) {
         return nullptr;

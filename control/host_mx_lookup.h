@@ -5,10 +5,10 @@
 #include <string_view>
 #include <vector>
 
+#include "hosterrors/numbered_error.h"
 #include "ombrix/lookup/expected.h"
 #include "ombrix/lookup/mx_lookup.h"
 #include "ombrix/lookup/mx_result.h"
-#include "ombrix/lookup/numbered_error.h"
 
 namespace ombrix {
 
@@ -28,7 +28,7 @@ class HostMxLookup {
 
     // Asks the server for the domain's exchangers; "0" without asking when the server or the
     // domain is empty. Every query starts from an empty list, failed or not.
-    lookup::Expected<std::string, lookup::NumberedError> query(std::string_view domain);
+    lookup::Expected<std::string, host::NumberedError> query(std::string_view domain);
     // Empties the list and forgets the outcome, as the start of every query does, without
     // asking anything.
     void clear() {
@@ -39,7 +39,7 @@ class HostMxLookup {
     // The first of the lowest preference; empty when there is none.
     const std::string& best() const;
     // The exchanger at index, or nullptr outside the list.
-    lookup::Expected<const lookup::Exchanger*, lookup::NumberedError> entryAt(
+    lookup::Expected<const lookup::Exchanger*, host::NumberedError> entryAt(
         long long index) const;
 
     // What the last lookup came to, with the response code of the reply it read; nothing

@@ -30,7 +30,7 @@ constexpr int kFaceTwips = 32 * component::kTwipsPerPixel;
 using component::toUtf16;
 
 component::ErrorInfo notText(const char* what) {
-    return toErrorInfo({lookup::kErrorInvalidCall, lookup::kRuntimeErrorSource,
+    return toErrorInfo({host::kErrorInvalidCall, host::kRuntimeErrorSource,
                         std::string(what) + " holds an unpaired surrogate, which is not text"});
 }
 
@@ -124,7 +124,7 @@ CallResult MxQuery::mxQuery(const CallArguments& args) {
         lookup_.clear();
         return notText("The domain");
     }
-    std::optional<lookup::Expected<std::string, lookup::NumberedError>> count;
+    std::optional<lookup::Expected<std::string, host::NumberedError>> count;
     runKeepingWindowsLive([&] { count = lookup_.query(*domain); });
     if (!*count)
         return toErrorInfo(count->error());

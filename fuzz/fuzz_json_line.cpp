@@ -58,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (lookup::isTemporary(report.result.outcome) ||
         report.result.outcome == lookup::Outcome::invalidDomain) {
-        const auto kind = static_cast<lookup::Fault::Kind>(reader.u8().value_or(0) % 7);
+        const auto kind = static_cast<lookup::Fault::Kind>(reader.u8().value_or(0) % 8);
         report.result.fault = lookup::Fault{kind, piece(reader)};
     }
     report.result.wire.tries = reader.u8().value_or(0) % 4;

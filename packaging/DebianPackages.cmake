@@ -18,7 +18,11 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS
     ${PROJECT_BINARY_DIR}/lookup ${PROJECT_BINARY_DIR}/control)
 set(CPACK_STRIP_FILES ON)
 
-set(CPACK_COMPONENTS_ALL lookup_runtime control_runtime tools development designer sample)
+# The headless build packages the lookup library and mxlookup alone.
+set(CPACK_COMPONENTS_ALL lookup_runtime tools lookup_development)
+if(OMBRIX_BUILD_GUI)
+    list(APPEND CPACK_COMPONENTS_ALL control_runtime development designer sample)
+endif()
 
 string(TIMESTAMP copyright_year "%Y" UTC)
 string(TIMESTAMP changelog_date "%a, %d %b %Y %H:%M:%S +0000" UTC)
@@ -45,41 +49,58 @@ endfunction()
 
 # A runtime library package says which package provides its soname (shlibs) and has the
 # loader's cache refreshed by a trigger, not by its own scripts.
-function(ombrix_library_control component soname_name package)
+function(ombrix_library_control component target package)
     string(TOUPPER ${component} upper)
+    get_target_property(soversion ${target} SOVERSION)
+    get_target_property(name ${target} OUTPUT_NAME)
+    if(NOT name)
+        set(name ${target})
+    endif()
     set(control ${CMAKE_CURRENT_BINARY_DIR}/control/${package})
-    file(WRITE ${control}/shlibs
-         "${soname_name} ${PROJECT_VERSION_MAJOR} ${package} (>= ${PROJECT_VERSION})\n")
+    file(WRITE ${control}/shlibs "lib${name} ${soversion} ${package} (>= ${PROJECT_VERSION})\n")
     file(WRITE ${control}/triggers "activate-noawait ldconfig\n")
     set(CPACK_DEBIAN_${upper}_PACKAGE_CONTROL_EXTRA ${control}/shlibs ${control}/triggers
         PARENT_SCOPE)
 endfunction()
 
-ombrix_package(lookup_runtime libombrix-lookup1 libs
+# The runtime package is named after the soname, which follows the library's own ABI.
+get_target_property(lookup_soversion ombrix_lookup SOVERSION)
+ombrix_package(lookup_runtime libombrix-lookup${lookup_soversion} libs
     "mail-exchanger lookup library"
     "Sends one MX query to a DNS server and returns the mail exchangers of a\ndomain ordered by preference, with the best one.")
-ombrix_package(control_runtime libombrix1 libs
-    "mail-exchanger lookup control"
-    "The mxquery control (Ombrix.mxquery) for programs that host components,\nregistered for every user of the system.")
+ombrix_package(lookup_development libombrix-lookup-dev libdevel
+    "mail-exchanger lookup library - development files"
+    "Headers, the CMake package (find_package(Ombrix COMPONENTS lookup)) and the\npkg-config file of the lookup library.")
+ombrix_library_control(lookup_runtime ombrix_lookup libombrix-lookup${lookup_soversion})
+set(CPACK_COMPONENT_LOOKUP_DEVELOPMENT_DEPENDS lookup_runtime)
+
+if(NOT OMBRIX_BUILD_GUI)
+    ombrix_package(tools ombrix-tools net
+        "mail-exchanger lookup tool"
+        "mxlookup asks a DNS server for the mail exchangers of a domain.")
+    include(CPack)
+    return()
+endif()
+
 ombrix_package(tools ombrix-tools net
     "mail-exchanger lookup and component registration tools"
     "mxlookup asks a DNS server for the mail exchangers of a domain;\ncomponent-registry registers, lists and describes component server libraries.")
+ombrix_package(control_runtime libombrix1 libs
+    "mail-exchanger lookup control"
+    "The mxquery control (Ombrix.mxquery) for programs that host components,\nregistered for every user of the system.")
 ombrix_package(development libombrix-dev libdevel
-    "mail-exchanger lookup library - development files"
-    "Headers, the CMake package (find_package(Ombrix)) and the pkg-config file\nof the lookup library, and the component layer's archives and headers.")
+    "component layer and mxquery widgets - development files"
+    "The component layer's archives and headers, for hosting controls and writing\ncomponent servers (find_package(Ombrix COMPONENTS component)), and the mxquery\nform widget with its typed host wrapper (COMPONENTS widgets).")
 ombrix_package(designer ombrix-designer-plugin devel
     "mail-exchanger lookup control - Qt Designer plugin"
     "Puts the mxquery control into the widget box of Qt Designer.")
 ombrix_package(sample ombrix-sample net
     "mail-exchanger lookup control - sample program"
     "A window that hosts the mxquery control and shows the mail exchangers of\na domain.")
-
-ombrix_library_control(lookup_runtime libombrix_lookup libombrix-lookup1)
-ombrix_library_control(control_runtime libombrix libombrix1)
+ombrix_library_control(control_runtime ombrix libombrix1)
 
 set(CPACK_COMPONENT_CONTROL_RUNTIME_DEPENDS lookup_runtime)
-set(CPACK_COMPONENT_TOOLS_DEPENDS lookup_runtime)
-set(CPACK_COMPONENT_DEVELOPMENT_DEPENDS lookup_runtime)
+set(CPACK_COMPONENT_DEVELOPMENT_DEPENDS lookup_development)
 set(CPACK_COMPONENT_DESIGNER_DEPENDS control_runtime)
 set(CPACK_COMPONENT_SAMPLE_DEPENDS control_runtime)
 # The exported component archives host Qt widgets.

@@ -2,9 +2,12 @@
 # Checks the committed tree on a fresh Debian 12 root, as a new user would meet it: builds a
 # bare root with mmdebstrap from this machine's own apt sources, copies the committed tree in,
 # runs the README's two commands (the first up to where it needs a display), builds the
-# packages, installs them, checks them as a fresh user and removes them again.
+# packages, installs them, checks them as a fresh user and removes them again. A second bare
+# root does the same for the headless build with only its own packages, none of Qt: configure,
+# build, test, install, package, install the packages and build a program against them.
 # Run as root; the log goes to build/check-fresh.log and says what the setup installed.
-#   --quick   run the test command with --quick (no sanitizer build, no fuzzing)
+#   --quick      run the test command with --quick (no sanitizer build, no fuzzing)
+#   --headless   check the headless build alone
 set -euo pipefail
 
 inside_checks() {
@@ -30,16 +33,22 @@ inside_checks() {
 
     phase "bash scripts/package.sh"
     bash scripts/package.sh
+    packages_round installed_checks
+    phase "done"
+}
+
+# Installs the packages just built, runs the given checks on them, removes them again and looks
+# for anything they left.
+packages_round() {
     phase "installing the packages"
     apt-get install -y -qq ./build/packages/*.deb
-    installed_checks
+    "$@"
     phase "removing the packages"
     local packages
     packages=$(for deb in build/packages/*.deb; do dpkg-deb -f "$deb" Package; done)
     # shellcheck disable=SC2086
     apt-get purge -y -qq $packages
     leftovers_check
-    phase "done"
 }
 
 installed_checks() {
@@ -76,6 +85,50 @@ designer_finds_plugin() {
     echo "check-fresh: Designer loaded $plugins/designer/libombrix_designer.so"
 }
 
+inside_headless_checks() {
+    local started=$SECONDS
+    cd /root/ombrix
+    phase() { echo "check-fresh: headless: $* (at $((SECONDS - started)) s)"; }
+
+    phase "bash scripts/setup.sh --headless"
+    bash scripts/setup.sh --headless
+    no_qt_check
+    phase "configure, build and test with -DOMBRIX_BUILD_GUI=OFF"
+    cmake -S . -B build/headless -G Ninja -DOMBRIX_BUILD_GUI=OFF -DOMBRIX_WARNINGS_AS_ERRORS=ON
+    cmake --build build/headless -j "$(nproc)"
+    ctest --test-dir build/headless --output-on-failure -j "$(nproc)"
+    phase "cmake --install into a prefix of its own"
+    cmake --install build/headless --prefix /opt/ombrix-headless
+    /opt/ombrix-headless/bin/mxlookup --version
+
+    phase "bash scripts/package.sh --headless"
+    bash scripts/package.sh --headless
+    packages_round headless_installed_checks
+    phase "done"
+}
+
+no_qt_check() {
+    local qt
+    qt=$(dpkg-query -W -f='${db:Status-Abbrev} ${Package}\n' | awk '$1 == "ii" && $2 ~ /qt6/ { print $2 }')
+    if [[ -n $qt ]]; then
+        echo "check-fresh: the headless root has Qt installed:" $qt >&2
+        return 1
+    fi
+    echo "check-fresh: no Qt package installed"
+}
+
+# The installed development package serves both ways of building against it, and brought no Qt.
+headless_installed_checks() {
+    no_qt_check
+    mxlookup --version
+    local out=/tmp/headless-consumer
+    bash tests/consumer/build_consumer.sh cmake /usr tests/consumer/program "$out/cmake" c++
+    bash tests/consumer/build_consumer.sh pkg-config /usr tests/consumer/program "$out/pkg-config" c++
+    pkg-config --print-requires ombrix-lookup | grep -qi qt &&
+        { echo "check-fresh: ombrix-lookup.pc requires Qt" >&2; return 1; }
+    echo "check-fresh: programs built against the installed lookup library"
+}
+
 leftovers_check() {
     local left
     left=$(find /usr /etc /var/lib/dpkg/info \( -iname '*ombrix*' -o -path '*component/registry.d/*' \
@@ -92,13 +145,19 @@ if [[ ${1:-} == --inside ]]; then
     inside_checks "${2:-}"
     exit
 fi
+if [[ ${1:-} == --inside-headless ]]; then
+    inside_headless_checks
+    exit
+fi
 
 cd "$(dirname "$0")/.."
 quick=""
+checks=(--inside --inside-headless)
 case ${1:-} in
     --quick) quick=--quick ;;
+    --headless) checks=(--inside-headless) ;;
     "") ;;
-    *) echo "usage: bash scripts/check-fresh.sh [--quick]" >&2; exit 2 ;;
+    *) echo "usage: bash scripts/check-fresh.sh [--quick | --headless]" >&2; exit 2 ;;
 esac
 if [[ $(id -u) -ne 0 ]]; then
     echo "check-fresh: run as root (the root is built and entered with chroot)" >&2
@@ -119,18 +178,23 @@ for file in /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/source
 done
 
 started=$SECONDS
+: >"$log"
 # Services that packages start would run outside the root, on this machine's network:
 # policy-rc.d keeps them stopped, as the tests start their own.
 # passwd (useradd) is for the checks' fresh user only.
 # The root is entered as its own mount point, in a mount namespace of its own: tests that make
 # namespaces need "/" to be a mount, and nothing mounted inside reaches this machine. It starts
 # with the bare environment of a fresh login, so that nothing set on this machine (a compiler
-# launcher, a build option) leaks into the check.
-mmdebstrap --variant=apt --mode=root --include=passwd bookworm /dev/null "${sources[@]}" \
-    --customize-hook='printf "#!/bin/sh\nexit 101\n" >"$1/usr/sbin/policy-rc.d"; chmod 755 "$1/usr/sbin/policy-rc.d"' \
-    --customize-hook="mkdir -p \"\$1/root/ombrix\" && tar -x -C \"\$1/root/ombrix\" -f $tree" \
-    --customize-hook="unshare -m sh -c 'mount --rbind \"\$1\" \"\$1\" && exec chroot \"\$1\" env -i HOME=/root LANG=C.UTF-8 PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin bash /root/ombrix/scripts/check-fresh.sh --inside $quick' sh \"\$1\"" \
-    2>&1 | tee "$log"
-status=${PIPESTATUS[0]}
+# launcher, a build option) leaks into the check. Each check gets a root of its own.
+status=0
+for check in "${checks[@]}"; do
+    mmdebstrap --variant=apt --mode=root --include=passwd bookworm /dev/null "${sources[@]}" \
+        --customize-hook='printf "#!/bin/sh\nexit 101\n" >"$1/usr/sbin/policy-rc.d"; chmod 755 "$1/usr/sbin/policy-rc.d"' \
+        --customize-hook="mkdir -p \"\$1/root/ombrix\" && tar -x -C \"\$1/root/ombrix\" -f $tree" \
+        --customize-hook="unshare -m sh -c 'mount --rbind \"\$1\" \"\$1\" && exec chroot \"\$1\" env -i HOME=/root LANG=C.UTF-8 PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin bash /root/ombrix/scripts/check-fresh.sh $check $quick' sh \"\$1\"" \
+        2>&1 | tee -a "$log"
+    status=${PIPESTATUS[0]}
+    ((status == 0)) || break
+done
 echo "check-fresh: $( ((status == 0)) && echo passed || echo FAILED) in $((SECONDS - started)) s" | tee -a "$log"
 exit "$status"

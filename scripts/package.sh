@@ -2,16 +2,23 @@
 # Builds the Debian packages from the committed tree's sources and checks each with lintian.
 # The .deb files are left in build/packages (named on the last line of output).
 # Only the libraries and programs are built: no tests, benchmarks or fuzzers.
+#   --headless   the headless build's packages only: the lookup library and mxlookup
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/setup.sh
+case ${1:-} in
+    --headless) gui=OFF setup=(--headless) ;;
+    "") gui=ON setup=() ;;
+    *) echo "usage: bash scripts/package.sh [--headless]" >&2; exit 2 ;;
+esac
+bash scripts/setup.sh "${setup[@]}"
 build=build/package
 out=$PWD/build/packages
 
 cmake -S . -B "$build" -G Ninja \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_INSTALL_PREFIX=/usr \
+    -DOMBRIX_BUILD_GUI=$gui \
     -DBUILD_TESTING=OFF >/dev/null
 cmake --build "$build" -j "$(nproc)"
 

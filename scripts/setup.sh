@@ -2,18 +2,28 @@
 # Installs what building, testing, packaging and running need on Debian 12, and nothing less:
 # a fresh machine (scripts/check-fresh.sh) must do with this list alone. Safe to run again:
 # it only asks apt for what is missing, and says what that was.
+#   --headless   only what the headless build (-DOMBRIX_BUILD_GUI=OFF) needs: no Qt, no X
 set -euo pipefail
 
+# The lookup library and mxlookup: build, tests, benchmarks, fuzzers, packages.
 packages=(
     build-essential cmake ninja-build pkg-config git clang libclang-rt-14-dev
     libgtest-dev libgmock-dev libbenchmark-dev libidn2-dev libc-ares-dev
     libcli11-dev nlohmann-json3-dev
+    nsd unbound dnsmasq-base dnsutils dnsperf iproute2 util-linux time
+    scdoc file lintian mmdebstrap abigail-tools
+)
+# The component layer, the control, its Designer plugin, the sample and their window tests.
+gui_packages=(
     qt6-base-dev qt6-tools-dev qt6-tools-dev-tools libqt6designer6 designer-qt6 libgl-dev
     libqt6opengl6-dev libxcb1-dev libxcb-xtest0-dev
-    nsd unbound dnsmasq-base dnsutils dnsperf iproute2 util-linux
-    xvfb xauth openbox x11-utils imagemagick time
-    scdoc file lintian mmdebstrap
+    xvfb xauth openbox x11-utils imagemagick
 )
+case ${1:-} in
+    --headless) ;;
+    "") packages+=("${gui_packages[@]}") ;;
+    *) echo "usage: bash scripts/setup.sh [--headless]" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <nlohmann/json.hpp>
 
-#include "ombrix/lookup/numbered_error.h"
+#include "hosterrors/numbered_error.h"
 #include "tools/outcome_name.h"
 #include "tools/rcode_text.h"
 
@@ -73,7 +73,7 @@ std::string toJsonLine(const DomainReport& report) {
         line["rtt_ms"] = milliseconds(result.wire.roundTrip);
     }
     if (result.fault) {
-        const auto error = lookup::numberedError(*result.fault);
+        const auto error = host::numberedError(*result.fault);
         line["error"] = {
             {"number", error.number}, {"source", error.source}, {"description", error.description}};
     }

@@ -4,7 +4,7 @@
 #include <optional>
 #include <vector>
 
-#include "ombrix/lookup/numbered_error.h"
+#include "hosterrors/numbered_error.h"
 #include "tools/resolv_conf.h"
 
 namespace ombrix::tools {
@@ -57,7 +57,7 @@ int runMxLookup(std::span<const std::string_view> args, std::ostream& out, std::
         request->server.empty() ? systemNameserver(resolvConfPath) : request->server;
     const lookup::MxResult result = lookup::lookupMx(server, request->domain, options);
     if (result.fault) {
-        const lookup::NumberedError error = lookup::numberedError(*result.fault);
+        const host::NumberedError error = host::numberedError(*result.fault);
         err << "Error " << error.number << " (" << error.source << "): " << error.description
             << '\n';
         return kExitError;

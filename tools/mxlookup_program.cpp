@@ -7,7 +7,7 @@
 #include <optional>
 #include <sstream>
 
-#include "ombrix/lookup/numbered_error.h"
+#include "hosterrors/numbered_error.h"
 #include "ombrix/lookup/server_address.h"
 #include "tools/bulk/bulk_lookup.h"
 #include "tools/command_line.h"
@@ -91,7 +91,7 @@ int runList(const CommandOptions& options, const ProgramStreams& streams) {
     const lookup::QueryBudget budget(lookup::QueryTiming{perTry(options), options.tries});
     auto server = lookup::resolveServer(serverSetting(options, streams), budget.deadline());
     if (!server) {
-        const auto error = lookup::numberedError(server.error());
+        const auto error = host::numberedError(server.error());
         streams.err << "Error " << error.number << " (" << error.source
                     << "): " << error.description << '\n';
         return kExitError;

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "hosterrors/numbered_error.h"
 #include "tools/outcome_name.h"
 
 namespace ombrix::tools {
@@ -59,7 +60,7 @@ std::string toTextLine(const DomainReport& report) {
         separator = ", ";
     }
     if (result.fault) {
-        line += ": " + result.fault->description;
+        line += ": " + host::hostDescription(*result.fault);
     }
     return line + '\n';
 }

@@ -129,7 +129,8 @@ TEST_F(MxQueryThroughRegistry, AboutBoxInAConsoleHostRaisesAnErrorInsteadOfAbort
 
 TEST_F(MxQueryThroughRegistry, EntriesBeforeTheFirstQueryRaiseError9) {
     std::int16_t idx = 0;
-    EXPECT_EQ(failure(dispid::kGetMxEntry, {Variant::byRef(&idx)}).number, 9);
+    EXPECT_EQ(failure(dispid::kGetMxEntry, {Variant::byRef(&idx)}),
+              (ErrorInfo{9, u"Ombrix", u"Subscript out of range: no query has run yet"}));
     EXPECT_EQ(failure(dispid::kGetMxEntryPref, {Variant::byRef(&idx)}).number, 9);
     EXPECT_EQ(call(dispid::kGetBestMx), Variant(u""));
 }

@@ -43,7 +43,7 @@ Expected<std::monostate, Fault> refill(IdBatch& ids) {
             filled += static_cast<std::size_t>(got);
         } else if (got < 0 && errno != EINTR) {
             return Unexpected(
-                Fault{Fault::Kind::sendFailed,
+                Fault{Fault::Kind::systemRefused,
                       "Cannot draw a random query ID: " + std::generic_category().message(errno)});
         }
     }

@@ -10,7 +10,7 @@ namespace {
 using Kind = ReplyFault::Kind;
 
 Fault cutShort(const std::string& where) {
-    return {Fault::Kind::cutShort, "Subscript out of range: the reply ends inside " + where};
+    return {Fault::Kind::cutShort, "the reply ends inside " + where};
 }
 
 Fault malformed(const std::string& what) {

@@ -211,9 +211,8 @@ TEST(ReadMxReply, MalformedAnswersFailWithADescriptionAndListNothing) {
 TEST(ReadMxReply, AReplyEndingBeforeItsCountsSayIsCutShort) {
     Bytes oneAnswer = kHead;
     oneAnswer.insert(oneAnswer.end(), kGoodAnswer.begin(), kGoodAnswer.end());
-    expectFault(
-        oneAnswer, Fault::Kind::cutShort,
-        "Subscript out of range: the reply ends inside the name at offset 47 (answer 2 of 2)");
+    expectFault(oneAnswer, Fault::Kind::cutShort,
+                "the reply ends inside the name at offset 47 (answer 2 of 2)");
     oneAnswer[6] = 0x80;  // 32768 answers: must not read as negative
     oneAnswer[7] = 0x00;
     expectFault(oneAnswer, Fault::Kind::cutShort, "(answer 2 of 32768)");
@@ -226,7 +225,7 @@ TEST(ReadMxReply, AReplyEndingBeforeItsCountsSayIsCutShort) {
     expectFault(oneAnswer, Fault::Kind::cutShort,
                 "ends inside the data of the record at offset 29");
     expectFault(Bytes(kHead.begin(), kHead.begin() + 11), Fault::Kind::cutShort,
-                "Subscript out of range: the reply ends inside its 12-byte header");
+                "the reply ends inside its 12-byte header");
 }
 
 TEST(ReadMxReply, EveryTruncatedPrefixOfAValidReplyIsCutShort) {

@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "hosterrors/numbered_error.h"
 #include "ombrix/lookup/address_reply.h"
 #include "ombrix/lookup/mx_reply.h"
 #include "ombrix/lookup/presentation.h"
@@ -36,10 +37,14 @@ constexpr std::size_t kFlightsPerWindow = 4;
 constexpr auto kShortestLossTimeout = 50ms;
 constexpr auto kFirstLossTimeout = 1s;
 constexpr auto kProgressTick = 100ms;
-constexpr const char* kNoReply = "Problem receiving MX query";
 
 std::system_error systemFailure(const char* what) {
     return std::system_error(errno, std::generic_category(), what);
+}
+
+// No reply within the domain's tries: the kind says it all, there is nothing to add.
+lookup::Fault silence() {
+    return lookup::Fault{lookup::Fault::Kind::noReply, {}};
 }
 
 std::size_t indexOf(lookup::Outcome outcome) {
@@ -306,7 +311,7 @@ void BulkLookup::askOverTcp(std::int32_t owner, Clock::time_point now, BulkIo& i
     const auto left = std::min<Clock::duration>(settings_.timeout, budgetEnd - now);
     const auto budget = std::chrono::duration_cast<std::chrono::milliseconds>(left);
     if (budget <= 0ms) {
-        giveUp(owner, kNoReply, io);
+        giveUp(owner, silence(), io);
         return;
     }
     flight.overTcp = true;
@@ -334,8 +339,8 @@ void BulkLookup::collectTcp(BulkIo& io) {
         wire.tries = exchanged.wire.tries;
         progress_.sent += static_cast<std::uint64_t>(exchanged.wire.tries);
         if (!exchanged.reply) {
-            trace(flight, "TCP exchange failed: " + exchanged.reply.error().description);
-            giveUp(done.owner, exchanged.reply.error().description, io);
+            trace(flight, "TCP exchange failed: " + host::hostDescription(exchanged.reply.error()));
+            giveUp(done.owner, exchanged.reply.error(), io);
             continue;
         }
         if (exchanged.wire.transport != lookup::Transport::tcp) {
@@ -381,13 +386,12 @@ void BulkLookup::expireTimers(Clock::time_point now, BulkIo& io) {
         if (flight.sends.size() < static_cast<std::size_t>(settings_.tries)) {
             send(timer.owner, now);
         } else {
-            giveUp(timer.owner, kNoReply, io);
+            giveUp(timer.owner, silence(), io);
         }
     }
 }
 
-void BulkLookup::giveUp(std::int32_t owner, std::string description, BulkIo& io) {
-    lookup::Fault fault{lookup::Fault::Kind::noReply, std::move(description)};
+void BulkLookup::giveUp(std::int32_t owner, lookup::Fault fault, BulkIo& io) {
     if (flights_[static_cast<std::size_t>(owner)].qtype != lookup::kTypeMx) {
         finishAddress(owner, {lookup::AddressStatus::noReply, {}, std::move(fault)}, io);
         return;

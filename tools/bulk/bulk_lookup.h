@@ -131,7 +131,7 @@ class BulkLookup {
     void deliver(DomainReport&& report, BulkIo& io);
     void settleExchanger(const AddressJob& job, const lookup::AddressResult& result, BulkIo& io);
     void publish(DomainReport&& report, BulkIo& io);
-    void giveUp(std::int32_t owner, std::string description, BulkIo& io);
+    void giveUp(std::int32_t owner, lookup::Fault fault, BulkIo& io);
     void closeIdleSockets();
     void noteRoundTrip(Clock::duration sample);
     Clock::duration lossTimeout() const;

@@ -56,7 +56,7 @@ TEST(JsonLine, FailuresCarryTheNumberedErrorAndNoReplyFields) {
     report.result.query = "slow.example";
     report.result.wire.server = "127.0.0.1:53";
     report.result.wire.tries = 3;
-    report.result.fault = lookup::Fault{lookup::Fault::Kind::noReply, "Problem receiving MX query"};
+    report.result.fault = lookup::Fault{lookup::Fault::Kind::noReply, {}};
     report.trace = {{0us, "sent over UDP with ID 7"},
                     {2000000us, "no reply within the try's time"}};
     const auto line = Json::parse(toJsonLine(report));
@@ -111,7 +111,7 @@ TEST(TextLine, OneLinePerDomainWithoutTerminalControls) {
     DomainReport report;
     report.domain = "\033[2Jx.example";
     report.result.outcome = Outcome::noReply;
-    report.result.fault = lookup::Fault{lookup::Fault::Kind::noReply, "Problem receiving MX query"};
+    report.result.fault = lookup::Fault{lookup::Fault::Kind::noReply, {}};
     EXPECT_EQ(toTextLine(report), "\\027[2Jx.example timeout: Problem receiving MX query\n");
 }
 

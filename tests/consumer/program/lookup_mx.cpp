@@ -2,7 +2,6 @@
 #include <iostream>
 
 #include "ombrix/lookup/mx_lookup.h"
-#include "ombrix/lookup/numbered_error.h"
 
 int main(int argc, char** argv) {
     if (argc != 3) {
@@ -11,8 +10,7 @@ int main(int argc, char** argv) {
     }
     const auto result = ombrix::lookup::lookupMx(argv[1], argv[2]);
     if (result.fault) {
-        const auto error = ombrix::lookup::numberedError(*result.fault);
-        std::cerr << "error " << error.number << ": " << error.description << '\n';
+        std::cerr << "error: " << result.fault->description << '\n';
         return 1;
     }
     std::cout << result.exchangers.size() << " exchangers\n";

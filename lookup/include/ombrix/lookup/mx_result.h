@@ -28,13 +28,15 @@ constexpr bool isTemporary(Outcome outcome) {
            outcome == Outcome::malformed;
 }
 
-// Why a lookup failed, for people: the kind decides how a host reports it, the description
-// says what happened and where.
+// Why a lookup failed, for people: the kind says what went wrong, the description what
+// happened and where ("no reply (UDP, 3 tries within the lookup's 6000 ms)"). How a program
+// words the kind for its users is its own affair.
 struct Fault {
     enum class Kind : std::uint8_t {
         invalidDomain,  // the domain was refused before anything was sent
         badServer,      // the server setting is not an address or cannot be resolved
         sendFailed,     // the query could not be sent
+        systemRefused,  // the system refused a socket to the server, or random bytes
         noReply,        // nothing answered within the budget, or the server refused
         serverFailure,  // a failure response code
         cutShort,       // the reply ends before its own counts and lengths say
