@@ -7,6 +7,7 @@
 #include <set>
 
 #include "ombrix/lookup/byte_reader.h"
+#include "ombrix/lookup/query_message.h"
 #include "testing/reply_builder.h"
 #include "testing/scripted_dns_server.h"
 
@@ -31,6 +32,7 @@ class CollectingIo : public BulkIo {
         }
         return domains_[next_++];
     }
+    bool listOver() const override { return next_ == domains_.size(); }
     void report(DomainReport&& report) override { reports.push_back(std::move(report)); }
     bool flush() override { return true; }
 

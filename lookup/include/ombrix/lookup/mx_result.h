@@ -62,6 +62,12 @@ struct Exchanger {
 
 enum class Transport : std::uint8_t { udp, tcp };
 
+// One thing that happened on the wire for a lookup, timed from its first send.
+struct TraceEvent {
+    std::chrono::microseconds at{0};
+    std::string what;
+};
+
 // What happened on the wire for the reply that was used.
 struct WireReport {
     std::string server;  // the endpoint asked, "192.0.2.1:53" or "[2001:db8::1]:53"
@@ -71,6 +77,8 @@ struct WireReport {
     std::chrono::microseconds roundTrip{0};  // of the accepted reply's exchange
     std::size_t replyOctets = 0;
     std::size_t dropped = 0;  // datagrams or messages heard that did not answer the query
+    bool edns = false;        // the accepted reply answered a query that carried an OPT record
+    std::vector<TraceEvent> trace;  // only when the lookup asked for it
 };
 
 // Everything one MX lookup found out.
