@@ -35,6 +35,7 @@ constexpr std::uint64_t kTcpTag = 1ULL << 63;
 constexpr std::uint16_t kTruncatedBit = 0x0200;
 constexpr std::uint16_t kResponseBit = 0x8000;
 constexpr std::uint16_t kOpcodeBits = 0x7800;
+constexpr std::uint8_t kCheckingDisabledBit = 0x10;  // in the header's fourth octet
 
 constexpr std::uint64_t kSlotBits = 0xFFFFFFFF;
 
@@ -147,6 +148,9 @@ void EngineCore::start(std::int32_t slot, const LookupRequest& request,
     } else {
         lookup.qname = std::move(qname.value());
         lookup.message = buildQuery(0, lookup.qname, lookup.qtype);
+        if (request.checkingDisabled) {
+            lookup.message[3] |= kCheckingDisabledBit;
+        }
         queue_.emplace_back(slot, lookup.id);
         ++queued_;
     }
