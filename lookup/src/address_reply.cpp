@@ -104,9 +104,9 @@ AddressResult readAddressReply(std::span<const std::uint8_t> reply, const WireNa
     result.signals = replySignals(*header, read ? std::move(sections.edns()) : std::nullopt);
     const std::uint16_t rcode = fullResponseCode(result.signals, *header);
     if (rcode != kNoError && rcode != kNameError) {
-        return failed(std::move(result), AddressStatus::serverFailure,
-                      Fault{Fault::Kind::serverFailure,
-                            "DNS server answered " + responseCodeName(rcode)});
+        return failed(
+            std::move(result), AddressStatus::serverFailure,
+            Fault{Fault::Kind::serverFailure, "DNS server answered " + responseCodeName(rcode)});
     }
     if (!read) {
         return failed(std::move(result), AddressStatus::malformed, describe(read.error()));
@@ -115,8 +115,7 @@ AddressResult readAddressReply(std::span<const std::uint8_t> reply, const WireNa
     if (!result.addresses.empty()) {
         result.status = sections.aliased() ? AddressStatus::foundViaAlias : AddressStatus::found;
     } else {
-        result.status =
-            rcode == kNameError ? AddressStatus::nxdomain : AddressStatus::noAddress;
+        result.status = rcode == kNameError ? AddressStatus::nxdomain : AddressStatus::noAddress;
     }
     return result;
 }

@@ -178,7 +178,7 @@ class SectionReader {
     const ReplyHeader& header_;
     AnswerChain chain_;
     OptRecordReader opt_;
-    std::vector<Exchanger> exchangers_;  // in reply order
+    std::vector<Exchanger> exchangers_;    // in reply order
     std::vector<std::size_t> exchangeAt_;  // where each exchanger's name starts in the reply
     bool nullMx_ = false;
 };
@@ -212,13 +212,12 @@ MxResult readMxReply(std::span<const std::uint8_t> reply, const WireName& qname)
     result.rcode = header->rcode;
     // A failure reply is walked too: its OPT may say why it failed.
     auto findings = SectionReader(reply, *header, qname).read();
-    result.signals =
-        replySignals(*header, findings ? std::move(findings->edns) : std::nullopt);
+    result.signals = replySignals(*header, findings ? std::move(findings->edns) : std::nullopt);
     const std::uint16_t rcode = fullResponseCode(result.signals, *header);
     if (rcode != kNoError && rcode != kNameError) {
-        return failed(std::move(result), Outcome::serverFailure,
-                      Fault{Fault::Kind::serverFailure,
-                            "DNS server answered " + responseCodeName(rcode)});
+        return failed(
+            std::move(result), Outcome::serverFailure,
+            Fault{Fault::Kind::serverFailure, "DNS server answered " + responseCodeName(rcode)});
     }
     if (!findings) {
         return failed(std::move(result), Outcome::malformed, describe(findings.error()));

@@ -26,13 +26,13 @@ TEST(BuildMxQuery, ExampleComWithId4575IsTheKnownVectorWithOrWithoutOpt) {
     EXPECT_EQ(buildMxQuery(4575, example, {.edns = false}), plain);
 
     Bytes withOpt = plain;
-    withOpt[11] = 1;  // ARCOUNT
-    const Bytes opt{0x00,        // owner: the root
-                    0x00, 0x29,  // type OPT
-                    0x04, 0xD0,  // class: 1232 octets of UDP payload
-                    0x00,        // extended rcode
-                    0x00,        // version
-                    0x00, 0x00,  // flags: DO clear
+    withOpt[11] = 1;              // ARCOUNT
+    const Bytes opt{0x00,         // owner: the root
+                    0x00, 0x29,   // type OPT
+                    0x04, 0xD0,   // class: 1232 octets of UDP payload
+                    0x00,         // extended rcode
+                    0x00,         // version
+                    0x00, 0x00,   // flags: DO clear
                     0x00, 0x00};  // no options
     withOpt.insert(withOpt.end(), opt.begin(), opt.end());
     EXPECT_EQ(buildMxQuery(4575, example), withOpt);

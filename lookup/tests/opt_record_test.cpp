@@ -58,16 +58,14 @@ BothReaders readBoth(Bytes reply) {
 
 TEST(ReplyOpt, IsReadWithItsExtendedErrorsBesideTheAnswer) {
     ReplyBuilder reply("example.com");
-    reply.mx(10, name("mx.example.com"))
-        .opt(1232, optTtl(0, 0, kDnssecOk),
-             [] {
-                 Bytes options = extendedError(kEdeProhibited, "not for you");
-                 const Bytes cookie = ednsOption(kCookie, Bytes(8, 0xAA));
-                 const Bytes empty = extendedError(kEdeDnssecBogus);
-                 options.insert(options.end(), cookie.begin(), cookie.end());
-                 options.insert(options.end(), empty.begin(), empty.end());
-                 return options;
-             }());
+    reply.mx(10, name("mx.example.com")).opt(1232, optTtl(0, 0, kDnssecOk), [] {
+        Bytes options = extendedError(kEdeProhibited, "not for you");
+        const Bytes cookie = ednsOption(kCookie, Bytes(8, 0xAA));
+        const Bytes empty = extendedError(kEdeDnssecBogus);
+        options.insert(options.end(), cookie.begin(), cookie.end());
+        options.insert(options.end(), empty.begin(), empty.end());
+        return options;
+    }());
     const auto both = readBoth(withHeaderBits(reply.bytes(), 0x30));  // AD and CD
 
     EXPECT_EQ(both.mx.outcome, Outcome::exchangers);

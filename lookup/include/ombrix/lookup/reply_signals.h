@@ -23,7 +23,7 @@ struct ReplyEdns {
     // The full 12-bit response code: the OPT's eight upper bits over the header's four.
     std::uint16_t rcode = 0;
     std::uint8_t version = 0;
-    bool dnssecOk = false;  // the DO bit, echoed by a server that understood it
+    bool dnssecOk = false;              // the DO bit, echoed by a server that understood it
     std::vector<ExtendedError> errors;  // in reply order
 
     friend bool operator==(const ReplyEdns&, const ReplyEdns&) = default;
