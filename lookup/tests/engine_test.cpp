@@ -1,6 +1,5 @@
 #include "ombrix/lookup/lookup_engine.h"
 
-#include <dirent.h>
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -12,6 +11,8 @@
 #include <string>
 
 #include "ombrix/lookup/query_message.h"
+#include "testing/edns_refusal.h"
+#include "testing/query_view.h"
 #include "testing/reply_builder.h"
 #include "testing/scripted_dns_server.h"
 
@@ -21,19 +22,11 @@ namespace {
 using namespace std::chrono_literals;
 using namespace testing;
 
-constexpr std::uint8_t kCheckingDisabledBit = 0x10;
 constexpr std::uint8_t kAuthenticDataBit = 0x20;
 constexpr std::uint16_t kTypeTxt = 16;
 
-// The name a query asks, from the labels of its question.
 std::string askedName(const Bytes& query) {
-    std::string asked;
-    for (std::size_t at = 12; at < query.size() && query[at] != 0; at += query[at] + 1u) {
-        asked += (asked.empty() ? "" : ".") +
-                 std::string(query.begin() + static_cast<long>(at) + 1,
-                             query.begin() + static_cast<long>(at) + 1 + query[at]);
-    }
-    return asked;
+    return readQuery(query).name;
 }
 
 // The number in "h17.example".
@@ -233,7 +226,7 @@ TEST(LookupEngine, RecordLookupsGiveTheValidatedReplyWithItsFlags) {
                    .answer(name(askedName(query)), kTypeTxt, {3, 'a', 'b', 'c'})
                    .bytes();
         // The AD bit only where the query asked for checking to be left to us.
-        if ((query.at(3) & kCheckingDisabledBit) != 0) {
+        if (readQuery(query).checkingDisabled) {
             sent.at(3) |= kAuthenticDataBit;
         }
         out.send(sent);
@@ -255,9 +248,45 @@ TEST(LookupEngine, RecordLookupsGiveTheValidatedReplyWithItsFlags) {
     EXPECT_FALSE(answers[1].fault.has_value());
 }
 
+TEST(LookupEngine, AServerThatRefusesEdnsIsAskedWithoutItFromThenOn) {
+    for (const std::uint8_t refusal : {std::uint8_t{1}, std::uint8_t{4}}) {
+        SCOPED_TRACE(refusal);
+        ScriptedDnsServer server(refusingEdns(
+            refusal, [](const Bytes& query, Responder& out) { out.send(answerFor(query)); }));
+        LookupEngine engine;
+        Deliveries got;
+        for (const auto& domain : numbered(2)) {
+            engine.submitMx(requestFor(server.setting(), domain, 1000ms, 2), got.into(domain));
+            engine.run();
+        }
+        const auto& first = got.byDomain.at("h0.example").at(0);
+        const auto& second = got.byDomain.at("h1.example").at(0);
+        EXPECT_EQ(first.outcome, Outcome::exchangers);
+        EXPECT_EQ(second.outcome, Outcome::exchangers);
+        EXPECT_FALSE(first.wire.edns);
+        EXPECT_EQ(first.wire.tries, 2);
+        // Remembered: the next lookup goes without the OPT record at once.
+        EXPECT_EQ(second.wire.tries, 1);
+        const auto queries = server.queries();
+        ASSERT_EQ(queries.size(), 3u);
+        EXPECT_TRUE(readQuery(queries[0].message).edns);
+        EXPECT_FALSE(readQuery(queries[1].message).edns);
+        EXPECT_FALSE(readQuery(queries[2].message).edns);
+    }
+    ScriptedDnsServer modern([](const Bytes& query, Responder& out) { out.send(answerFor(query)); });
+    LookupEngine engine;
+    auto request = requestFor(modern.setting(), "h0.example", 1000ms, 2);
+    request.dnssecOk = true;
+    MxResult result;
+    engine.submitMx(request, [&](MxResult&& done) { result = std::move(done); });
+    engine.run();
+    EXPECT_TRUE(result.wire.edns);
+    EXPECT_TRUE(readQuery(modern.queries().at(0).message).dnssecOk);
+}
+
 TEST(LookupEngine, RunsFromTheCallersOwnPollLoop) {
     ScriptedDnsServer server([](const Bytes& query, Responder& out) {
-        if (query.at(query.size() - 3) == kTypeA) {
+        if (readQuery(query).type == kTypeA) {
             out.send(ReplyBuilder(askedName(query), idOf(query), kTypeA)
                          .answer(name(askedName(query)), kTypeA, {192, 0, 2, 7})
                          .bytes());
@@ -286,25 +315,22 @@ TEST(LookupEngine, RunsFromTheCallersOwnPollLoop) {
     EXPECT_EQ(addresses, std::vector<std::string>{"192.0.2.7"});
 }
 
-std::size_t openDescriptors() {
-    std::size_t count = 0;
-    if (DIR* dir = ::opendir("/proc/self/fd")) {
-        while (::readdir(dir) != nullptr) {
-            ++count;
-        }
-        ::closedir(dir);
-    }
-    return count - 3;  // ".", ".." and the directory's own
-}
-
 // In a child with room for `spare` more descriptors: every lookup must end with a fault that
 // names what ran out; the exit status says whether all did.
-int lookupsWithSpareDescriptors(rlim_t spare) {
+int lookupsWithSpareDescriptors(int spare) {
     const pid_t child = ::fork();
     if (child == 0) {
-        const rlimit limit{openDescriptors() + spare, openDescriptors() + spare};
+        const rlimit limit{64, 64};
         if (::setrlimit(RLIMIT_NOFILE, &limit) != 0) {
             ::_exit(3);
+        }
+        std::vector<int> filler;
+        for (int fd = ::dup(STDERR_FILENO); fd >= 0 && filler.size() < 64; fd = ::dup(STDERR_FILENO)) {
+            filler.push_back(fd);
+        }
+        for (int i = 0; i < spare && !filler.empty(); ++i) {
+            ::close(filler.back());
+            filler.pop_back();
         }
         LookupEngine engine;
         int ended = 0;

@@ -5,6 +5,7 @@
 #include <set>
 #include <string>
 
+#include "testing/query_view.h"
 #include "testing/reply_builder.h"
 #include "testing/scripted_dns_server.h"
 
@@ -40,7 +41,7 @@ Run runExample(const std::string& arguments) {
 
 TEST(ManyLookupsExample, PrintsOneLinePerDomainAndFailsWhenAnyIsUnanswered) {
     ScriptedDnsServer server([](const Bytes& query, Responder& out) {
-        const bool nx = query.at(13) == 'n';  // the first label starts "n..."
+        const bool nx = readQuery(query).name == "nx.example";
         ReplyBuilder reply(nx ? "nx.example" : "mail.example", idOf(query));
         if (nx) {
             out.send(withResponseCode(reply.bytes(), 3));

@@ -35,7 +35,9 @@ constexpr std::uint64_t kTcpTag = 1ULL << 63;
 constexpr std::uint16_t kTruncatedBit = 0x0200;
 constexpr std::uint16_t kResponseBit = 0x8000;
 constexpr std::uint16_t kOpcodeBits = 0x7800;
-constexpr std::uint8_t kCheckingDisabledBit = 0x10;  // in the header's fourth octet
+// The answers of a server that does not know the OPT record.
+constexpr std::uint8_t kFormatError = 1;
+constexpr std::uint8_t kNotImplemented = 4;
 
 constexpr std::uint64_t kSlotBits = 0xFFFFFFFF;
 
@@ -95,7 +97,7 @@ Expected<std::uint32_t, Fault> EngineCore::serverFor(const std::string& setting,
     }
     const auto index = static_cast<std::uint32_t>(servers_.size());
     auto endpoint = address->endpointText();
-    servers_.push_back(Server{std::move(address.value()), std::move(endpoint), {}, 0});
+    servers_.push_back(Server{std::move(address.value()), std::move(endpoint), {}, 0, false});
     serverIndex_.emplace(setting, index);
     return index;
 }
@@ -147,10 +149,9 @@ void EngineCore::start(std::int32_t slot, const LookupRequest& request,
         finish(slot, Unexpected(std::move(server.error())));
     } else {
         lookup.qname = std::move(qname.value());
-        lookup.message = buildQuery(0, lookup.qname, lookup.qtype);
-        if (request.checkingDisabled) {
-            lookup.message[3] |= kCheckingDisabledBit;
-        }
+        lookup.options = QueryOptions{!servers_[lookup.server].refusesEdns, request.dnssecOk,
+                                      request.checkingDisabled};
+        lookup.message = buildQuery(0, lookup.qname, lookup.qtype, lookup.options);
         queue_.emplace_back(slot, lookup.id);
         ++queued_;
     }
@@ -276,6 +277,10 @@ void EngineCore::admit(Clock::time_point now) {
 
 void EngineCore::sendUdp(std::int32_t slot, Clock::time_point now) {
     auto& lookup = at(slot);
+    if (lookup.options.edns && servers_[lookup.server].refusesEdns) {
+        lookup.options.edns = false;
+        lookup.message = buildQuery(lookup.queryId, lookup.qname, lookup.qtype, lookup.options);
+    }
     if (lookup.socket < 0) {
         auto socket = pickSocket(lookup.server);
         if (!socket) {
@@ -426,8 +431,28 @@ void EngineCore::accept(int socket, std::span<const std::uint8_t> datagram, bool
         goTcp(owner, now);
         return;
     }
+    if (fallsBackFromEdns(owner, header->rcode)) {
+        sendUdp(owner, now);
+        return;
+    }
     trace(lookup, "reply of " + std::to_string(datagram.size()) + " octets accepted");
     finish(owner, std::vector<std::uint8_t>(datagram.begin(), datagram.end()));
+}
+
+// A server that answers FORMERR or NOTIMP to a query with an OPT record does not know EDNS:
+// the lookup asks again without it, once, and the server's later lookups go without it too.
+bool EngineCore::fallsBackFromEdns(std::int32_t slot, std::uint8_t rcode) {
+    auto& lookup = at(slot);
+    if (!lookup.options.edns || (rcode != kFormatError && rcode != kNotImplemented)) {
+        return false;
+    }
+    servers_[lookup.server].refusesEdns = true;
+    lookup.options.edns = false;
+    lookup.message = buildQuery(lookup.queryId, lookup.qname, lookup.qtype, lookup.options);
+    trace(lookup, std::string("the server answered ") +
+                      (rcode == kFormatError ? "FORMERR" : "NOTIMP") +
+                      " to EDNS; asking again without it");
+    return true;
 }
 
 // ICMP port unreachable reached one socket of the server: nothing listens there, so every
@@ -509,6 +534,11 @@ void EngineCore::onTcpReady(std::int32_t slot, Clock::time_point now) {
     }
     auto& reply = step->value();
     lookup.wire.dropped += lookup.tcp->dropped();
+    if (fallsBackFromEdns(slot, readHeader(reply)->rcode)) {
+        lookup.tcp.reset();
+        startTcpTry(slot, now);
+        return;
+    }
     lookup.wire.roundTrip = std::chrono::duration_cast<std::chrono::microseconds>(now - lookup.tcpStart);
     lookup.wire.replyOctets = reply.size();
     trace(lookup, "reply of " + std::to_string(reply.size()) + " octets over TCP");
@@ -577,6 +607,7 @@ void EngineCore::finish(std::int32_t slot, Ending ending) {
     auto& lookup = at(slot);
     auto wire = std::move(lookup.wire);
     wire.tries = lookup.udpSends + lookup.tcpTries;
+    wire.edns = lookup.options.edns && wire.tries > 0;
     const auto id = lookup.id;
     const auto qtype = lookup.qtype;
     auto qname = std::move(lookup.qname);

@@ -18,6 +18,7 @@
 #include "engine/query_socket.h"
 #include "engine/tcp_exchange.h"
 #include "ombrix/lookup/lookup_engine.h"
+#include "ombrix/lookup/query_message.h"
 #include "ombrix/lookup/query_timing.h"
 
 namespace ombrix::lookup {
@@ -50,6 +51,7 @@ class EngineCore {
         Stage stage = Stage::queued;
         std::uint16_t qtype = 0;
         WireName qname;
+        QueryOptions options;
         std::vector<std::uint8_t> message;
         std::uint32_t server = 0;
         std::chrono::milliseconds timeout{0};
@@ -77,6 +79,7 @@ class EngineCore {
         std::string endpoint;
         std::vector<int> sockets;  // the active ones; retired ones leave this list
         std::size_t next = 0;
+        bool refusesEdns = false;  // learnt from its answers, kept for the engine's life
     };
     struct SocketSlot {
         std::optional<QuerySocket> socket;
@@ -117,6 +120,7 @@ class EngineCore {
     void accept(int socket, std::span<const std::uint8_t> datagram, bool cut,
                 Clock::time_point now);
     void refuse(std::uint32_t server);
+    bool fallsBackFromEdns(std::int32_t slot, std::uint8_t rcode);
     void goTcp(std::int32_t slot, Clock::time_point now);
     void startTcpTry(std::int32_t slot, Clock::time_point now);
     void onTcpReady(std::int32_t slot, Clock::time_point now);

@@ -1,13 +1,11 @@
 #include "engine/typed_result.h"
 
-#include "ombrix/lookup/byte_reader.h"
 #include "ombrix/lookup/mx_reply.h"
 #include "ombrix/lookup/presentation.h"
+#include "ombrix/lookup/reply.h"
 
 namespace ombrix::lookup {
 namespace {
-
-constexpr std::uint8_t kAuthenticDataBit = 0x20;
 
 bool refusedDomain(const Fault& fault) {
     return fault.kind == Fault::Kind::invalidDomain;
@@ -48,11 +46,9 @@ RecordAnswer recordAnswerOf(LookupEnding ending, WireReport wire) {
         return answer;
     }
     // The reply was matched to the query, so its header is whole.
-    ByteReader header(ending.value());
-    header.skip(3);
-    const auto low = header.u8().value_or(0);
-    answer.rcode = static_cast<std::uint8_t>(low & 0x0F);
-    answer.authenticData = (low & kAuthenticDataBit) != 0;
+    const auto header = readHeader(ending.value());
+    answer.rcode = header->rcode;
+    answer.authenticData = header->authenticData;
     answer.reply = std::move(ending.value());
     return answer;
 }

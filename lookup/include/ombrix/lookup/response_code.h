@@ -6,7 +6,7 @@
 namespace ombrix::lookup {
 
 // The mnemonic of a response code ("SERVFAIL"), or "response code N" for one without a
-// standard name.
-std::string responseCodeName(std::uint8_t rcode);
+// standard name. Takes the full 12-bit code an OPT record can make.
+std::string responseCodeName(std::uint16_t rcode);
 
 }  // namespace ombrix::lookup
