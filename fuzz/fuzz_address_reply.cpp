@@ -12,7 +12,7 @@
 
 #include "ombrix/lookup/address_reply.h"
 #include "ombrix/lookup/query_message.h"
-#include "ombrix/lookup/reply.h"
+#include "reply.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "ombrix/lookup/mx_reply.h"
-#include "ombrix/lookup/reply.h"
+#include "reply.h"
 
 namespace {
 

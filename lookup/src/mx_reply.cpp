@@ -9,10 +9,11 @@
 
 #include "address_text.h"
 #include "name_reader.h"
-#include "ombrix/lookup/byte_reader.h"
+#include "byte_reader.h"
 #include "ombrix/lookup/presentation.h"
+#include "presentation_buffer.h"
 #include "ombrix/lookup/query_message.h"
-#include "ombrix/lookup/reply.h"
+#include "reply.h"
 #include "ombrix/lookup/response_code.h"
 #include "opt_record.h"
 #include "reply_fault.h"

@@ -2,8 +2,8 @@
 
 #include <optional>
 
-#include "ombrix/lookup/byte_reader.h"
-#include "ombrix/lookup/reply.h"
+#include "byte_reader.h"
+#include "reply.h"
 #include "ombrix/lookup/reply_signals.h"
 #include "reply_fault.h"
 #include "resource_record.h"

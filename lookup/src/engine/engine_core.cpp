@@ -10,10 +10,10 @@
 
 #include "engine/typed_result.h"
 #include "exchange_errors.h"
-#include "ombrix/lookup/byte_reader.h"
-#include "ombrix/lookup/query_id.h"
+#include "byte_reader.h"
+#include "query_id.h"
 #include "ombrix/lookup/query_message.h"
-#include "ombrix/lookup/reply.h"
+#include "reply.h"
 
 namespace ombrix::lookup {
 namespace {
@@ -135,12 +135,14 @@ void EngineCore::start(std::int32_t slot, const LookupRequest& request,
     auto& lookup = at(slot);
     const auto total = totalOf(request.timeout, request.tries);
     auto qname = encodeDomain(request.domain);
-    auto server = failure_ ? Expected<std::uint32_t, Fault>(Unexpected(*failure_))
-                           : serverFor(request.server, submitted + total);
+    auto server = serverFor(request.server, submitted + total);
     lookup.resolving = Clock::now() - submitted;
     if (server) {
         lookup.server = server.value();
         lookup.wire.server = servers_[server.value()].endpoint;
+    }
+    if (server && failure_) {
+        server = Unexpected(*failure_);
     }
     if (!qname) {
         finish(slot, Unexpected(std::move(qname.error())));
@@ -182,7 +184,7 @@ bool EngineCore::cancel(LookupId id) {
 }
 
 bool EngineCore::hasRoom() const {
-    return queued_ == 0 && occupying() < window_.size();
+    return occupying() + queued_ < window_.size();
 }
 
 EngineCounters EngineCore::counters() const {
@@ -310,7 +312,8 @@ void EngineCore::sendUdp(std::int32_t slot, Clock::time_point now) {
     if (settings_.adaptiveWindow) {
         arm(slot, now + lossTimeout(lookup), TimerKind::presumedLost);
     }
-    trace(lookup, "sent over UDP with ID " + std::to_string(lookup.queryId));
+    trace(lookup, "sent over UDP with ID " + std::to_string(lookup.queryId) +
+                      (lookup.options.edns ? " and EDNS" : ""));
 }
 
 void EngineCore::failOutbox(SocketSlot& entry, std::size_t from, int systemError) {
@@ -392,7 +395,8 @@ void EngineCore::receive(int socket, Clock::time_point now) {
             accept(socket, {receiveRoom_.get() + i * kUdpReceiveRoom, headers[i].msg_len}, cut,
                    now);
         }
-        if (got < static_cast<int>(receiveBatch_)) {
+        // Drained, or nothing is left to wait for on this socket.
+        if (got < static_cast<int>(receiveBatch_) || !entry.socket || entry.socket->idle()) {
             return;
         }
     }
@@ -748,17 +752,25 @@ std::optional<std::chrono::milliseconds> EngineCore::work(Clock::time_point now)
     return std::max(wait, 0ms);
 }
 
-std::optional<std::chrono::milliseconds> EngineCore::process() {
+template <class Step>
+std::optional<std::chrono::milliseconds> EngineCore::guarded(Step&& step) {
     try {
-        std::array<epoll_event, 64> events{};
-        if (epoll_.valid()) {
-            const int ready = ::epoll_wait(epoll_.fd(), events.data(), events.size(), 0);
-            handle({events.data(), static_cast<std::size_t>(std::max(ready, 0))}, Clock::now());
-        }
-        return work(Clock::now());
+        return step();
     } catch (const std::bad_alloc&) {
         return recoverFromExhaustion();
     }
+}
+
+std::optional<std::chrono::milliseconds> EngineCore::process() {
+    return guarded([this] {
+        std::array<epoll_event, 64> events{};
+        if (epoll_.valid()) {
+            const int ready =
+                ::epoll_wait(epoll_.fd(), events.data(), static_cast<int>(events.size()), 0);
+            handle({events.data(), static_cast<std::size_t>(std::max(ready, 0))}, Clock::now());
+        }
+        return work(Clock::now());
+    });
 }
 
 // Memory ran out half way through a step: every lookup ends with that fault, so that each
@@ -782,22 +794,22 @@ std::optional<std::chrono::milliseconds> EngineCore::recoverFromExhaustion() {
     return pending() == 0 ? std::nullopt : std::optional(0ms);
 }
 
+// As process(), but waiting in epoll_wait between steps, so that nothing is asked of the
+// system that a step does not need.
 void EngineCore::run() {
-    auto wait = process();
+    auto wait = guarded([this] { return work(Clock::now()); });
     std::array<epoll_event, 64> events{};
     while (wait) {
         int ready = 0;
         if (epoll_.valid()) {
-            ready = ::epoll_wait(epoll_.fd(), events.data(), events.size(),
+            ready = ::epoll_wait(epoll_.fd(), events.data(), static_cast<int>(events.size()),
                                  static_cast<int>(std::min<std::chrono::milliseconds::rep>(
                                      wait->count(), 1 << 30)));
         }
-        try {
+        wait = guarded([&] {
             handle({events.data(), static_cast<std::size_t>(std::max(ready, 0))}, Clock::now());
-            wait = work(Clock::now());
-        } catch (const std::bad_alloc&) {
-            wait = recoverFromExhaustion();
-        }
+            return work(Clock::now());
+        });
     }
 }
 

@@ -104,6 +104,9 @@ class EngineCore {
     void start(std::int32_t slot, const LookupRequest& request, Clock::time_point submitted);
     std::uint64_t tcpTag(std::int32_t slot);
     std::optional<std::chrono::milliseconds> recoverFromExhaustion();
+    // Runs one step of work; memory running out inside it ends every lookup instead.
+    template <class Step>
+    std::optional<std::chrono::milliseconds> guarded(Step&& step);
     Lookup& at(std::int32_t slot) { return lookups_[static_cast<std::size_t>(slot)]; }
     Expected<std::uint32_t, Fault> serverFor(const std::string& setting,
                                              Clock::time_point deadline);
