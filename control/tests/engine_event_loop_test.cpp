@@ -22,8 +22,8 @@ using namespace testing;
 
 TEST(EngineInQtLoop, EveryLookupIsAnsweredOnceOnTheLoopsThread) {
     int argc = 1;
-    char name[] = "engine_event_loop_test";
-    char* argv[] = {name, nullptr};
+    char program[] = "engine_event_loop_test";
+    char* argv[] = {program, nullptr};
     QCoreApplication app(argc, argv);
     // Names starting "c" are answered only when asked again, so the timer has work too.
     ScriptedDnsServer server([asks = std::map<std::string, int>()](const Bytes& query,

@@ -100,6 +100,17 @@ class EngineCore {
     };
     using Ending = Expected<std::vector<std::uint8_t>, Fault>;
 
+    // The most datagrams one system call sends or receives.
+    static constexpr std::size_t kBatch = 64;
+    // Tags of the epoll set: UDP sockets by index, TCP exchanges by lookup slot and try.
+    static constexpr std::uint64_t kTcpTag = 1ULL << 63;
+    static constexpr std::uint64_t kSlotBits = 0xFFFFFFFF;
+
+    // Tries x timeout: the whole time one lookup may take.
+    static std::chrono::milliseconds budgetOf(const Lookup& lookup) {
+        return lookup.timeout * lookup.tries;
+    }
+
     std::int32_t takeSlot();
     void start(std::int32_t slot, const LookupRequest& request, Clock::time_point submitted);
     std::uint64_t tcpTag(std::int32_t slot);
