@@ -101,8 +101,8 @@ AddressResult readAddressReply(std::span<const std::uint8_t> reply, const WireNa
     AddressSectionReader sections(reply, *header, qname, qtype);
     const auto read = sections.read();
     AddressResult result;
-    result.signals = replySignals(*header, read ? std::move(sections.edns()) : std::nullopt);
-    const std::uint16_t rcode = fullResponseCode(result.signals, *header);
+    result.reply = replySignals(*header, read ? std::move(sections.edns()) : std::nullopt);
+    const std::uint16_t rcode = fullResponseCode(result.reply, *header);
     if (rcode != kNoError && rcode != kNameError) {
         return failed(
             std::move(result), AddressStatus::serverFailure,

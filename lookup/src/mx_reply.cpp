@@ -213,8 +213,8 @@ MxResult readMxReply(std::span<const std::uint8_t> reply, const WireName& qname)
     result.rcode = header->rcode;
     // A failure reply is walked too: its OPT may say why it failed.
     auto findings = SectionReader(reply, *header, qname).read();
-    result.signals = replySignals(*header, findings ? std::move(findings->edns) : std::nullopt);
-    const std::uint16_t rcode = fullResponseCode(result.signals, *header);
+    result.reply = replySignals(*header, findings ? std::move(findings->edns) : std::nullopt);
+    const std::uint16_t rcode = fullResponseCode(result.reply, *header);
     if (rcode != kNoError && rcode != kNameError) {
         return failed(
             std::move(result), Outcome::serverFailure,
