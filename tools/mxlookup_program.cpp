@@ -167,11 +167,11 @@ int runList(const CommandOptions& options, const ProgramStreams& streams) {
                 ListRunStyle{options.json, options.trace, statusLine, streams.outIsTerminal},
                 progress);
     BulkLookup lookup(server.value(), bulkSettings(options));
+    const bool written = lookup.run(run);
+    run.clearStatus();
     if (const auto failure = lookup.failure()) {
         streams.err << "mxlookup: " << failure->description << '\n';
     }
-    const bool written = lookup.run(run);
-    run.clearStatus();
     if (!written) {
         return reportUnwritable(out, streams.err);
     }

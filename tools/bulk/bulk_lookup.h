@@ -60,7 +60,8 @@ class BulkLookup {
     // Runs until every domain is reported or io.flush() fails; returns whether all went out.
     bool run(BulkIo& io);
     const BulkProgress& progress() const { return progress_; }
-    // Why the engine could not start, when it could not: every domain then ends with it.
+    // Why the engine could not open its descriptor, when it could not: every domain not yet
+    // reported then ends with it.
     std::optional<lookup::Fault> failure() const { return engine_.failure(); }
 
   private:
