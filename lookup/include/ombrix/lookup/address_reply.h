@@ -30,6 +30,7 @@ struct AddressResult {
     AddressStatus status = AddressStatus::noReply;
     std::vector<std::string> addresses;  // in reply order
     std::optional<Fault> fault;          // set exactly when the reply failed or broke a rule
+    ReplySignals reply = {};             // what the reply said about itself, as in MxResult
 };
 
 // Reads an accepted reply to an A (qtype 1) or AAAA (qtype 28) query for qname, strictly, as
