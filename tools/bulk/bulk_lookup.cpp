@@ -16,11 +16,6 @@ using namespace std::chrono_literals;
 
 constexpr auto kProgressTick = 100ms;
 
-// No reply within the domain's tries: the kind says it all, there is nothing to add.
-lookup::Fault silence() {
-    return lookup::Fault{lookup::Fault::Kind::noReply, {}};
-}
-
 std::size_t indexOf(lookup::Outcome outcome) {
     return static_cast<std::size_t>(outcome);
 }
