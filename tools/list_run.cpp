@@ -31,7 +31,11 @@ std::optional<std::string> ListRun::nextDomain() {
 
 void ListRun::report(DomainReport&& report) {
     allAnswered_ = allAnswered_ && isAnswer(report.result.outcome);
-    out_.write(style_.json ? toJsonLine(report) : toTextLine(report));
+    if (style_.json) {
+        out_.writeWith([&](std::string& buffer) { appendJsonLine(report, buffer); });
+    } else {
+        out_.write(toTextLine(report));
+    }
     if (style_.trace && !style_.json) {
         clearStatus();
         err_ << toTraceText(report);

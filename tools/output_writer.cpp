@@ -10,6 +10,10 @@ namespace ombrix::tools {
 
 void OutputWriter::write(std::string_view text) {
     buffer_ += text;
+    flushWhenLarge();
+}
+
+void OutputWriter::flushWhenLarge() {
     if (buffer_.size() >= kFlushAt) {
         flush();
     }

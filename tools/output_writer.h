@@ -13,6 +13,12 @@ class OutputWriter {
     explicit OutputWriter(int fd) : fd_(fd) {}
 
     void write(std::string_view text);
+    // Lets build append a line to the buffer in place, so the line needs no string of its own.
+    template <typename Build>
+    void writeWith(Build&& build) {
+        build(buffer_);
+        flushWhenLarge();
+    }
     // Writes out what is buffered; false once anything failed.
     bool flush();
     bool pending() const { return !buffer_.empty(); }
@@ -21,6 +27,8 @@ class OutputWriter {
     const std::string& failure() const { return failure_; }
 
   private:
+    void flushWhenLarge();
+
     static constexpr std::size_t kFlushAt = 64 * 1024;
 
     int fd_;
