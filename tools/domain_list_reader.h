@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <istream>
 #include <optional>
@@ -8,28 +9,74 @@
 
 namespace ombrix::tools {
 
-// Reads a list of domains one line at a time, so a list of any length costs one line of
-// memory: blank lines and lines whose first visible character is "#" are skipped, spaces,
-// tabs and carriage returns around a domain are trimmed. A line longer than kMaxLine keeps
-// its first kMaxLine bytes, which no valid domain reaches, so it still ends as one invalid
-// entry instead of growing without bound.
-class DomainListReader {
-  public:
-    static constexpr std::size_t kMaxLine = 4096;
-
-    explicit DomainListReader(std::istream& in) : in_(in) {}
-
-    // The next domain, or nothing at the end of the list.
-    std::optional<std::string> next();
-
-  private:
-    // The next raw line without its newline; nothing at the end of the stream.
-    std::optional<std::string> nextLine();
-
-    std::istream& in_;
+// A line of a list that names a domain.
+struct ListEntry {
+    std::string domain;
+    std::size_t line = 0;  // counted from 1
+    // The line was longer than DomainListLines::kMaxLine: it ends as invalid, and domain
+    // holds only its first visible bytes.
+    bool overlong = false;
 };
 
-// The domain a line holds, or an empty string when the line holds none.
-std::string domainOfLine(std::string_view line);
+// What became of the lines of a list so far.
+struct ListCounts {
+    std::size_t read = 0;
+    std::size_t skipped = 0;   // blank, or a comment
+    std::size_t reported = 0;  // gave an entry
+};
+
+// The rules that turn the bytes of a list into domains, fed in pieces of any size so that
+// whoever reads the bytes (a file, a pipe that is not ready) needs no rules of its own. Blank
+// lines and lines whose first visible character is "#" are skipped; spaces, tabs and carriage
+// returns around a domain are trimmed. Every other line gives exactly one entry; a line is
+// kept in memory only up to kMaxLine bytes, so a list of any length costs one line. Bytes
+// that go on for kMaxUnbroken without a newline are no list of domains (a device of zeros, a
+// binary): reading stops there.
+class DomainListLines {
+  public:
+    static constexpr std::size_t kMaxLine = 4096;
+    static constexpr std::size_t kMaxUnbroken = 1024 * 1024;
+
+    // Consumes bytes from the front of `bytes` until a line gives an entry, and returns it;
+    // nothing when the bytes ran out first or reading has stopped.
+    std::optional<ListEntry> take(std::string_view& bytes);
+    // The end of the list: the entry of a last line without a newline, if it gives one.
+    std::optional<ListEntry> finish();
+
+    // The line that went on past kMaxUnbroken, once reading has stopped there.
+    std::optional<std::size_t> runawayLine() const { return runaway_; }
+    const ListCounts& counts() const { return counts_; }
+
+  private:
+    void append(std::string_view piece);
+    // The entry of the line just ended, counting it either way.
+    std::optional<ListEntry> endLine();
+
+    std::string kept_;           // the line from its first visible byte, at most kMaxLine
+    std::size_t length_ = 0;     // the line's bytes so far, blanks included
+    bool lineStarted_ = false;   // bytes of a line not yet ended were seen
+    std::optional<std::size_t> runaway_;
+    ListCounts counts_;
+};
+
+// Reads a list from a stream through DomainListLines, in pieces of what the stream has ready.
+class DomainListReader {
+  public:
+    explicit DomainListReader(std::istream& in) : in_(in) {}
+
+    // The next entry, or nothing at the end of the list (or where reading stopped).
+    std::optional<ListEntry> next();
+    const DomainListLines& lines() const { return lines_; }
+
+  private:
+    // Refills the pending bytes; false at the end of the stream.
+    bool refill();
+
+    std::istream& in_;
+    DomainListLines lines_;
+    std::array<char, 64 * 1024> buffer_{};
+    std::string_view pending_;
+    bool ended_ = false;
+};
 
 }  // namespace ombrix::tools

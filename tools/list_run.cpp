@@ -2,6 +2,7 @@
 
 #include "tools/json_line.h"
 #include "tools/outcome_name.h"
+#include "tools/overlong_line.h"
 #include "tools/text_line.h"
 
 namespace ombrix::tools {
@@ -15,8 +16,12 @@ constexpr const char* kClearLine = "\r\033[K";
 }  // namespace
 
 ListRun::ListRun(std::vector<std::string> domains, std::istream* list, OutputWriter& out,
-                 std::ostream& err, ListRunStyle style, const ProgressReport& report)
-    : domains_(std::move(domains)), out_(out), err_(err), style_(style), progressReport_(report) {
+                 std::ostream& err, ListRunStyle style, ProgressReport& report)
+    : domains_(std::move(domains)),
+      out_(out),
+      err_(err),
+      style_(std::move(style)),
+      progressReport_(report) {
     if (list != nullptr) {
         list_.emplace(*list);
     }
@@ -26,7 +31,25 @@ std::optional<std::string> ListRun::nextDomain() {
     if (nextArgument_ < domains_.size()) {
         return std::move(domains_[nextArgument_++]);
     }
-    return list_ ? list_->next() : std::nullopt;
+    while (list_) {
+        auto entry = list_->next();
+        if (!entry) {
+            break;
+        }
+        if (!entry->overlong) {
+            return std::move(entry->domain);
+        }
+        // The engine never sees such a line: it ends here, as invalid, with its line number.
+        report(overlongLineReport(std::move(*entry), style_.server));
+        ++endedHere_;
+    }
+    return std::nullopt;
+}
+
+BulkProgress ListRun::withOwnReports(BulkProgress progress) const {
+    progress.done += endedHere_;
+    progress.outcomes[static_cast<std::size_t>(lookup::Outcome::invalidDomain)] += endedHere_;
+    return progress;
 }
 
 void ListRun::report(DomainReport&& report) {
@@ -56,7 +79,7 @@ void ListRun::progress(const BulkProgress& progress) {
         return;
     }
     drawnAt_ = now;
-    err_ << kClearLine << progressReport_.statusLine(progress, now) << std::flush;
+    err_ << kClearLine << progressReport_.statusLine(withOwnReports(progress), now) << std::flush;
     statusShown_ = true;
 }
 

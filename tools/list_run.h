@@ -20,6 +20,7 @@ struct ListRunStyle {
     bool trace = false;
     bool statusLine = false;     // redraw a status line on standard error (a terminal)
     bool outIsTerminal = false;  // lines go to a terminal, which the status line may share
+    std::string server;          // the server asked, for lines the list itself ends
 };
 
 // Feeds the bulk lookup the domains of the command line and then those of the list, and
@@ -27,7 +28,7 @@ struct ListRunStyle {
 class ListRun : public BulkIo {
   public:
     ListRun(std::vector<std::string> domains, std::istream* list, OutputWriter& out,
-            std::ostream& err, ListRunStyle style, const ProgressReport& report);
+            std::ostream& err, ListRunStyle style, ProgressReport& report);
 
     std::optional<std::string> nextDomain() override;
     void report(DomainReport&& report) override;
@@ -37,6 +38,10 @@ class ListRun : public BulkIo {
     void clearStatus();
     // Whether every domain got an answer from the server.
     bool allAnswered() const { return allAnswered_; }
+    // The engine's progress with the lines that ended here (over-long ones) added.
+    BulkProgress withOwnReports(BulkProgress progress) const;
+    // How the list's lines went; nothing without a list.
+    const DomainListReader* list() const { return list_ ? &*list_ : nullptr; }
 
   private:
     std::vector<std::string> domains_;
@@ -45,10 +50,11 @@ class ListRun : public BulkIo {
     OutputWriter& out_;
     std::ostream& err_;
     ListRunStyle style_;
-    const ProgressReport& progressReport_;
+    ProgressReport& progressReport_;
     ProgressReport::Clock::time_point drawnAt_{};
     bool statusShown_ = false;
     bool allAnswered_ = true;
+    std::size_t endedHere_ = 0;
 };
 
 }  // namespace ombrix::tools

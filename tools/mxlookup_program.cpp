@@ -2,7 +2,9 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <sstream>
@@ -11,6 +13,7 @@
 #include "ombrix/lookup/server_address.h"
 #include "tools/bulk/bulk_lookup.h"
 #include "tools/command_line.h"
+#include "tools/error_line.h"
 #include "tools/list_run.h"
 #include "tools/mxlookup_command.h"
 #include "tools/output_writer.h"
@@ -24,8 +27,11 @@ std::chrono::milliseconds perTry(const CommandOptions& options) {
         std::max<long long>(1, std::llround(options.timeoutSeconds * 1000)));
 }
 
+// A reader that went away (a pipe into head) has all it wanted: nothing to say about it.
 int reportUnwritable(const OutputWriter& out, std::ostream& err) {
-    err << "mxlookup: cannot write to standard output: " << out.failure() << '\n';
+    if (!out.readerGone()) {
+        err << "mxlookup: cannot write to standard output: " << out.failure() << '\n';
+    }
     return kExitError;
 }
 
@@ -87,34 +93,69 @@ BulkSettings bulkSettings(const CommandOptions& options) {
     return settings;
 }
 
+// Opens the list: standard input for "-"; nothing without -f. Says why when it cannot.
+std::optional<std::istream*> openList(const CommandOptions& options, const ProgramStreams& streams,
+                                      std::ifstream& file) {
+    if (!options.listFile) {
+        return nullptr;
+    }
+    if (*options.listFile == "-") {
+        return &streams.in;
+    }
+    std::string reason;
+    if (std::error_code ignored; std::filesystem::is_directory(*options.listFile, ignored)) {
+        reason = std::generic_category().message(EISDIR);
+    } else {
+        errno = 0;
+        file.open(*options.listFile);
+        if (!file) {
+            reason = errno != 0 ? std::generic_category().message(errno) : "cannot be opened";
+        }
+    }
+    if (!reason.empty()) {
+        streams.err << "mxlookup: cannot read " << *options.listFile << ": " << reason << '\n';
+        return std::nullopt;
+    }
+    return &file;
+}
+
+// What the list came to, after the summary: its lines, and where it stopped being read.
+bool reportList(const ListRun& run, const CommandOptions& options, std::ostream& err) {
+    const auto* list = run.list();
+    if (list == nullptr) {
+        return true;
+    }
+    if (const auto line = list->lines().runawayLine()) {
+        err << "mxlookup: line " << *line << " of " << *options.listFile
+            << " has no end within " << DomainListLines::kMaxUnbroken
+            << " bytes: not a list of domains, reading stopped there\n";
+    }
+    if (!options.quiet) {
+        err << listSummary(list->lines().counts());
+    }
+    return !list->lines().runawayLine();
+}
+
 int runList(const CommandOptions& options, const ProgramStreams& streams) {
+    const auto setting = serverSetting(options, streams);
     const lookup::QueryBudget budget(lookup::QueryTiming{perTry(options), options.tries});
-    auto server = lookup::resolveServer(serverSetting(options, streams), budget.deadline());
+    auto server = lookup::resolveServer(setting, budget.deadline());
     if (!server) {
-        const auto error = lookup::numberedError(server.error());
-        streams.err << "Error " << error.number << " (" << error.source
-                    << "): " << error.description << '\n';
+        streams.err << errorLine(server.error(), setting);
         return kExitError;
     }
     std::ifstream file;
-    std::istream* list = nullptr;
-    if (options.listFile) {
-        list = &streams.in;
-        if (*options.listFile != "-") {
-            file.open(*options.listFile);
-            list = &file;
-        }
-        if (!*list) {
-            streams.err << "mxlookup: cannot read " << *options.listFile << '\n';
-            return kExitUsage;
-        }
+    const auto list = openList(options, streams, file);
+    if (!list) {
+        return kExitUsage;
     }
     const bool statusLine = streams.errIsTerminal && !options.quiet;
-    const ProgressReport progress(statusLine ? knownTotal(options) : std::nullopt,
-                                  ProgressReport::Clock::now());
+    ProgressReport progress(statusLine ? knownTotal(options) : std::nullopt,
+                            ProgressReport::Clock::now());
     OutputWriter out(streams.outFd);
-    ListRun run(options.domains, list, out, streams.err,
-                ListRunStyle{options.json, options.trace, statusLine, streams.outIsTerminal},
+    ListRun run(options.domains, *list, out, streams.err,
+                ListRunStyle{options.json, options.trace, statusLine, streams.outIsTerminal,
+                             server.value().endpointText()},
                 progress);
     BulkLookup lookup(std::move(server.value()), bulkSettings(options));
     const bool written = lookup.run(run);
@@ -123,9 +164,11 @@ int runList(const CommandOptions& options, const ProgramStreams& streams) {
         return reportUnwritable(out, streams.err);
     }
     if (!options.quiet) {
-        streams.err << progress.summary(lookup.progress(), ProgressReport::Clock::now());
+        streams.err << progress.summary(run.withOwnReports(lookup.progress()),
+                                        ProgressReport::Clock::now());
     }
-    return run.allAnswered() ? kExitAnswered : kExitError;
+    const bool wholeList = reportList(run, options, streams.err);
+    return run.allAnswered() && wholeList ? kExitAnswered : kExitError;
 }
 
 }  // namespace

@@ -30,6 +30,7 @@ bool OutputWriter::flush() {
             pollfd ready{fd_, POLLOUT, 0};
             ::poll(&ready, 1, -1);
         } else if (errno != EINTR) {
+            readerGone_ = errno == EPIPE;
             failure_ = std::strerror(errno);
         }
     }

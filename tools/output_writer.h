@@ -25,6 +25,8 @@ class OutputWriter {
     bool failed() const { return !failure_.empty(); }
     // The system's reason for the first failure.
     const std::string& failure() const { return failure_; }
+    // Whether the failure was the reader closing its end of the pipe.
+    bool readerGone() const { return readerGone_; }
 
   private:
     void flushWhenLarge();
@@ -34,6 +36,7 @@ class OutputWriter {
     int fd_;
     std::string buffer_;
     std::string failure_;
+    bool readerGone_ = false;
 };
 
 }  // namespace ombrix::tools

@@ -8,38 +8,91 @@
 namespace ombrix::tools {
 namespace {
 
-std::vector<std::string> readAll(const std::string& text) {
+struct Read {
+    std::vector<ListEntry> entries;
+    ListCounts counts;
+    std::optional<std::size_t> runaway;
+};
+
+Read readAll(const std::string& text) {
     std::istringstream in(text);
     DomainListReader reader(in);
+    Read read;
+    while (auto entry = reader.next()) {
+        read.entries.push_back(std::move(*entry));
+    }
+    read.counts = reader.lines().counts();
+    read.runaway = reader.lines().runawayLine();
+    return read;
+}
+
+std::vector<std::string> domainsOf(const std::string& text) {
     std::vector<std::string> domains;
-    while (auto domain = reader.next()) {
-        domains.push_back(*domain);
+    for (auto& entry : readAll(text).entries) {
+        domains.push_back(std::move(entry.domain));
     }
     return domains;
 }
 
 TEST(DomainListReader, SkipsBlanksAndCommentsAndTrimsWhitespace) {
-    EXPECT_EQ(readAll("example.org\n\n# a comment\n  \t\n  # indented comment\n"
-                      "\t example.net \r\nlast.example"),
-              (std::vector<std::string>{"example.org", "example.net", "last.example"}));
-    EXPECT_EQ(readAll(""), std::vector<std::string>{});
-    EXPECT_EQ(readAll("\n\n#\n"), std::vector<std::string>{});
+    const auto read = readAll("example.org\n\n# a comment\n  \t\n  # indented comment\n"
+                              "\t example.net \r\nlast.example");
+    ASSERT_EQ(read.entries.size(), 3u);
+    EXPECT_EQ(read.entries[1].domain, "example.net");
+    EXPECT_EQ(read.entries[1].line, 6u);
+    EXPECT_EQ(read.entries[2].domain, "last.example");
+    EXPECT_EQ(read.counts.read, 7u);
+    EXPECT_EQ(read.counts.skipped, 4u);
+    EXPECT_EQ(read.counts.reported, 3u);
+    EXPECT_EQ(domainsOf(""), std::vector<std::string>{});
+    EXPECT_EQ(domainsOf("\n\n#\n"), std::vector<std::string>{});
     // Only a leading "#" makes a comment; inside a domain it is the domain's own.
-    EXPECT_EQ(readAll("a#b.example\n"), std::vector<std::string>{"a#b.example"});
-}
-
-TEST(DomainListReader, AnOverlongLineStaysOneBoundedEntry) {
-    const std::string huge(3 * DomainListReader::kMaxLine, 'a');
-    const auto domains = readAll(huge + "\nnext.example\n");
-    ASSERT_EQ(domains.size(), 2u);
-    EXPECT_EQ(domains[0].size(), DomainListReader::kMaxLine);
-    EXPECT_EQ(domains[1], "next.example");
-}
-
-TEST(DomainListReader, KeepsBytesThatAreNotText) {
+    EXPECT_EQ(domainsOf("a#b.example\n"), std::vector<std::string>{"a#b.example"});
     const std::string odd("caf\xC3\xA9.example\n\xFF\x00z\n", 18);
-    EXPECT_EQ(readAll(odd),
+    EXPECT_EQ(domainsOf(odd),
               (std::vector<std::string>{"caf\xC3\xA9.example", std::string("\xFF\x00z", 3)}));
+}
+
+TEST(DomainListReader, AnOverlongLineIsOneInvalidEntryWithItsNumber) {
+    const std::string blanks(DomainListLines::kMaxLine + 10, ' ');
+    const std::string huge(3 * DomainListLines::kMaxLine, 'a');
+    const auto read = readAll(huge + "\nnext.example\n" + blanks + "hidden.example\n" + blanks +
+                              "\n#" + huge + "\n");
+    ASSERT_EQ(read.entries.size(), 3u);
+    EXPECT_TRUE(read.entries[0].overlong);
+    EXPECT_EQ(read.entries[0].domain.size(), DomainListLines::kMaxLine);
+    EXPECT_FALSE(read.entries[1].overlong);
+    EXPECT_EQ(read.entries[1].line, 2u);
+    // Blanks never push a domain out of sight: it is still named, as an over-long line.
+    EXPECT_TRUE(read.entries[2].overlong);
+    EXPECT_EQ(read.entries[2].domain, "hidden.example");
+    EXPECT_EQ(read.entries[2].line, 3u);
+    // Long blank and comment lines are still blank and comments.
+    EXPECT_EQ(read.counts.skipped, 2u);
+    EXPECT_FALSE(read.runaway);
+}
+
+TEST(DomainListReader, BytesWithoutANewlineStopTheList) {
+    const auto read =
+        readAll("first.example\n\n" + std::string(DomainListLines::kMaxUnbroken + 1, '\0') +
+                "\nnever.example\n");
+    ASSERT_EQ(read.entries.size(), 1u);
+    EXPECT_EQ(read.runaway, 3u);
+    EXPECT_EQ(read.counts.read, 2u);
+}
+
+TEST(DomainListLines, PiecesMayEndAnywhereInALine) {
+    DomainListLines lines;
+    std::vector<std::string> domains;
+    for (std::string_view piece : {"  exa", "mple.org\r", "\n\n  ", "b.example", ""}) {
+        while (auto entry = lines.take(piece)) {
+            domains.push_back(entry->domain);
+        }
+    }
+    EXPECT_EQ(domains, std::vector<std::string>{"example.org"});
+    EXPECT_EQ(lines.finish()->domain, "b.example");
+    EXPECT_FALSE(lines.finish());
+    EXPECT_EQ(lines.counts().read, 3u);
 }
 
 }  // namespace

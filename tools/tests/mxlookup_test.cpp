@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "testing/reply_builder.h"
@@ -51,14 +53,23 @@ TEST(MxLookup, PrintsWhatTheSampleWindowShows) {
               "[65535] last.example.com\n");
 }
 
-TEST(MxLookup, NoExchangersIsStillAnAnswer) {
-    ScriptedDnsServer server([](const Bytes& query, Responder& out) {
-        out.send(ReplyBuilder("example.com", idOf(query)).bytes());
-    });
-    const auto run = lookup({"@" + server.setting(), "example.com"});
-    EXPECT_EQ(run.status, kExitAnswered);
-    EXPECT_EQ(run.out, "Number of results : 0\nBest MX : \n");
-    EXPECT_EQ(run.err, "");
+TEST(MxLookup, AnswersWithoutExchangersSayWhichTheyAre) {
+    const std::pair<std::function<Bytes(std::uint16_t)>, const char*> cases[] = {
+        {[](std::uint16_t id) { return ReplyBuilder("example.com", id).bytes(); }, "no_mx"},
+        {[](std::uint16_t id) { return withResponseCode(ReplyBuilder("example.com", id).bytes(), 3); },
+         "nxdomain"},
+        {[](std::uint16_t id) { return ReplyBuilder("example.com", id).mx(0, name("")).bytes(); },
+         "null_mx"},
+    };
+    for (const auto& [reply, outcome] : cases) {
+        ScriptedDnsServer server(
+            [&reply = reply](const Bytes& query, Responder& out) { out.send(reply(idOf(query))); });
+        const auto run = lookup({"@" + server.setting(), "example.com"});
+        EXPECT_EQ(run.status, kExitAnswered);
+        EXPECT_EQ(run.out, "Number of results : 0\nBest MX : \nOutcome : " + std::string(outcome) +
+                               "\n");
+        EXPECT_EQ(run.err, "");
+    }
 }
 
 TEST(MxLookup, ErrorsGoToStandardErrorWithNumberAndSource) {
@@ -68,7 +79,8 @@ TEST(MxLookup, ErrorsGoToStandardErrorWithNumberAndSource) {
     auto run = lookup({"@" + server.setting(), "example.com"});
     EXPECT_EQ(run.status, kExitError);
     EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err, "Error 20000 (MXQuery): DNS server answered SERVFAIL\n");
+    EXPECT_EQ(run.err, "Error 20000 (MXQuery): DNS server answered SERVFAIL; server asked: " +
+                           server.setting() + "\n");
 
     run = lookup({"@" + server.setting(), "bad..example"});
     EXPECT_EQ(run.status, kExitError);
@@ -104,17 +116,18 @@ TEST(MxLookup, WithoutServerAsksTheFirstNameserverOfResolvConf) {
     EXPECT_EQ(server.udpQueryCount(), 1u);
 }
 
-TEST(ResolvConf, FirstNameserverLineWins) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"nameserver 192.0.2.1\nnameserver 192.0.2.2\n", "192.0.2.1"},
-        {"; old\n#nameserver 192.0.2.9\n  nameserver\tfe80::1%eth0  \n", "fe80::1%eth0"},
-        {"nameserver\nnameserver ::1\n", "::1"},
-        {"search example\noptions ndots:2\n", kDefaultNameserver},
-        {"", kDefaultNameserver},
+TEST(ResolvConf, EveryNameserverInOrderOrTheLoopbackAddress) {
+    using List = std::vector<std::string>;
+    const std::pair<const char*, List> cases[] = {
+        {"nameserver 192.0.2.1\nnameserver 192.0.2.2\n", {"192.0.2.1", "192.0.2.2"}},
+        {"; old\n#nameserver 192.0.2.9\n  nameserver\tfe80::1%eth0  \n", {"fe80::1%eth0"}},
+        {"nameserver\nnameserver ::1\n", {"::1"}},
+        {"search example\noptions ndots:2\n", {kDefaultNameserver}},
+        {"", {kDefaultNameserver}},
     };
     for (const auto& [text, expected] : cases) {
         std::istringstream conf(text);
-        EXPECT_EQ(firstNameserver(conf), expected) << text;
+        EXPECT_EQ(nameservers(conf), expected) << text;
     }
 }
 
@@ -123,16 +136,16 @@ std::string scratchFile(const std::string& suffix) {
     return ::testing::TempDir() + "mxlookup_" + std::to_string(::getpid()) + "_" + suffix;
 }
 
-// The installed program, with its real exit status and output streams; standard output may
-// go elsewhere (a full device) and standard input come from a file.
+// The installed program (or another that runs it), with its real exit status and output
+// streams; standard output may go elsewhere (a full device) and standard input come from a file.
 Run runProgram(std::vector<std::string> args, std::string outPath = {},
-               const std::string& inPath = "/dev/null") {
+               const std::string& inPath = "/dev/null", const std::string& program = MXLOOKUP_PATH) {
     const bool capture = outPath.empty();
     if (capture) {
         outPath = scratchFile("out.txt");
     }
     const std::string errPath = scratchFile("err.txt");
-    const int status = spawnProgram(MXLOOKUP_PATH, std::move(args), {inPath, outPath, errPath});
+    const int status = spawnProgram(program, std::move(args), {inPath, outPath, errPath});
     auto slurp = [](const std::string& path) {
         std::ostringstream text;
         text << std::ifstream(path).rdbuf();
@@ -148,17 +161,25 @@ TEST(MxLookupProgram, ExitStatusAndStreams) {
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out.rfind("Number of results : 3\nBest MX : a.example.com\n", 0), 0u);
 
-    run = runProgram({"@127.0.0.1:" + std::to_string(testing::closedUdpPort()), "example.com"});
+    const auto closed = "127.0.0.1:" + std::to_string(testing::closedUdpPort());
+    run = runProgram({"@" + closed, "example.com"});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err,
               "Error 20000 (MXQuery): Problem receiving MX query: the server refused the query "
-              "(port unreachable)\n");
+              "(port unreachable); server asked: " +
+                  closed + "\n");
 
-    for (const auto& args : std::vector<std::vector<std::string>>{{},
-                                                                  {"@127.0.0.1"},
-                                                                  {"example.com", "@127.0.0.1"},
-                                                                  {""},
-                                                                  {"--tries", "0", "x.example"}}) {
+    // The server may follow the domain, as it may in other DNS clients.
+    run = runProgram({"example.com", "@" + server.setting()});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out.rfind("Number of results : 3\n", 0), 0u);
+
+    for (const auto& args :
+         std::vector<std::vector<std::string>>{{},
+                                               {"@127.0.0.1"},
+                                               {"example.com", "@127.0.0.1", "@127.0.0.2"},
+                                               {""},
+                                               {"--tries", "0", "x.example"}}) {
         run = runProgram(args);
         EXPECT_EQ(run.status, 2) << ::testing::PrintToString(args);
         EXPECT_NE(run.err.find("usage: mxlookup [OPTIONS] [@SERVER] [DOMAIN...]\n"),
@@ -197,6 +218,119 @@ TEST(MxLookupProgram, ListsGiveOneLineEachAndFailWhenAnyDomainFails) {
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.out.find(R"("outcome":"invalid")"), std::string::npos) << run.out;
     EXPECT_NE(run.err.find("2 domains"), std::string::npos) << run.err;
+}
+
+// Any name asked gets one exchanger: the question is echoed back with an MX answer that
+// points at it, and whatever followed the question is left out.
+void answerAnyName(const Bytes& query, Responder& out) {
+    std::size_t end = 12;
+    while (end < query.size() && query[end] != 0) {
+        end += query[end] + 1u;
+    }
+    Bytes reply(query.begin(), query.begin() + static_cast<std::ptrdiff_t>(end + 5));
+    reply[2] = 0x81;
+    reply[3] = 0x80;
+    reply[7] = 1;
+    reply[11] = 0;
+    const Bytes answer{0xC0, 12, 0, 15, 0, 1, 0, 0, 0x0E, 0x10, 0, 8, 0, 10,
+                       2,    'm', 'x', 1, 'x', 0};
+    reply.insert(reply.end(), answer.begin(), answer.end());
+    out.send(reply);
+}
+
+std::string writeList(const std::string& suffix, const std::string& text) {
+    const auto path = scratchFile(suffix);
+    std::ofstream(path, std::ios::binary) << text;
+    return path;
+}
+
+bool contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+TEST(MxLookupProgram, EveryLineOfABadListEndsInALineOrAMessage) {
+    ScriptedDnsServer server(answerAnyName);
+    const std::string hidden = std::string(5000, ' ') + "hidden.example";
+    auto list = writeList("long.txt", "ok.example\n" + hidden + "\n# note\n\n" +
+                                          std::string(5000, 'a') + "\n");
+    auto run = runProgram({"--json", "@" + server.setting(), "-f", list});
+    std::remove(list.c_str());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 3);
+    EXPECT_TRUE(contains(run.out, R"({"domain":"hidden.example","outcome":"invalid")")) << run.out;
+    EXPECT_TRUE(contains(run.out, "line 2 of the list is longer than 4096 bytes"));
+    EXPECT_TRUE(contains(run.out, "line 5 of the list is longer than 4096 bytes"));
+    EXPECT_TRUE(contains(run.err, "3 domains in")) << run.err;
+    EXPECT_TRUE(contains(run.err, "invalid 2"));
+    EXPECT_TRUE(contains(run.err, "list: 5 lines read, 2 skipped (blank or comment), 3 reported"));
+
+    // A list that never ends its line (a device of zeros): the lines before it, then an error.
+    list = writeList("zeros.txt", "first.example\n" + std::string(2 << 20, '\0'));
+    run = runProgram({"-q", "@" + server.setting(), "-f", list});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "first.example mx 10 mx.x\n");
+    EXPECT_EQ(run.err, "mxlookup: line 2 of " + list +
+                           " has no end within 1048576 bytes: not a list of domains, reading "
+                           "stopped there\n");
+    std::remove(list.c_str());
+
+    for (const auto& [path, reason] : {std::pair{"/nonexistent/list", "No such file or directory"},
+                                       std::pair{"/", "Is a directory"}}) {
+        run = runProgram({"@" + server.setting(), "-f", path});
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.err, "mxlookup: cannot read " + std::string(path) + ": " + reason + "\n");
+    }
+    run = runProgram({"--json", "@" + server.setting(), "one.example"});
+    EXPECT_TRUE(contains(run.err, "1 domain in")) << run.err;
+}
+
+TEST(MxLookupProgram, AReaderThatLeavesEarlyEndsTheRunQuietly) {
+    ScriptedDnsServer server(answerAnyName);
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    ::close(ends[0]);
+    const auto err = scratchFile("gone.txt");
+    const int status = spawnProgram(MXLOOKUP_PATH, {"@" + server.setting(), "a.example", "b.example"},
+                                    {"/dev/null", {}, err, ends[1]});
+    ::close(ends[1]);
+    std::ostringstream said;
+    said << std::ifstream(err).rdbuf();
+    std::remove(err.c_str());
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(said.str(), "");
+}
+
+// The local form of a list spread over machines: parts of one list run by separate processes,
+// their JSON lines put together, hold every domain exactly once.
+TEST(MxLookupProgram, PartsOfAListRunApartGiveEveryDomainOnce) {
+    ScriptedDnsServer server(answerAnyName);
+    std::string text;
+    std::vector<std::string> domains;
+    for (int i = 0; i < 400; ++i) {
+        domains.push_back("d" + std::to_string(i) + ".example");
+        text += domains.back() + "\n";
+    }
+    const auto list = writeList("parts.txt", text);
+    const auto jobs = scratchFile("jobs.txt");
+    const auto run = runProgram({"--will-cite", "--pipepart", "-a", list,
+                                 "--block", "-1", "-j2", "--joblog", jobs, MXLOOKUP_PATH, "--json",
+                                 "-q", "@" + server.setting(), "-f", "-"},
+                                {}, "/dev/null", "/usr/bin/parallel");
+    std::ifstream jobLog(jobs);
+    const auto jobLines = std::count(std::istreambuf_iterator<char>(jobLog), {}, '\n');
+    std::remove(list.c_str());
+    std::remove(jobs.c_str());
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(jobLines, 3) << "a heading and two jobs";
+    std::vector<std::string> seen;
+    std::istringstream lines(run.out);
+    for (std::string line; std::getline(lines, line);) {
+        const auto start = line.find(R"("domain":")") + 10;
+        seen.push_back(line.substr(start, line.find('"', start) - start));
+    }
+    std::sort(seen.begin(), seen.end());
+    std::sort(domains.begin(), domains.end());
+    EXPECT_EQ(seen, domains);
 }
 
 }  // namespace

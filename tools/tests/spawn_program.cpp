@@ -11,8 +11,12 @@ int spawnProgram(const std::string& program, std::vector<std::string> args,
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, files.in.c_str(), O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, files.out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
+    if (files.outFd >= 0) {
+        posix_spawn_file_actions_adddup2(&actions, files.outFd, 1);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, 1, files.out.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    }
     posix_spawn_file_actions_addopen(&actions, 2, files.err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0600);
     std::string path = program;

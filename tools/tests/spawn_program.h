@@ -5,11 +5,13 @@
 
 namespace ombrix::tools {
 
-// Where a spawned program reads and writes: files by path ("/dev/full" is a path too).
+// Where a spawned program reads and writes: files by path ("/dev/full" is a path too), or for
+// standard output a descriptor already open (a pipe), when outFd is not -1.
 struct ProgramFiles {
     std::string in = "/dev/null";
     std::string out;
     std::string err;
+    int outFd = -1;
 };
 
 // Runs the program with the arguments and its standard streams on the files, waits for it,
