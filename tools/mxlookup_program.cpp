@@ -9,7 +9,6 @@
 #include <optional>
 #include <sstream>
 
-#include "ombrix/lookup/numbered_error.h"
 #include "ombrix/lookup/server_address.h"
 #include "tools/bulk/bulk_lookup.h"
 #include "tools/command_line.h"
