@@ -77,6 +77,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     require(parsed.dump() + '\n' == line);
     require(parsed.at("domain").dump() == referenceString(report.domain));
     require(parsed.at("trace").at(0).at("event").dump() == referenceString(report.trace[0].what));
+    const auto at = static_cast<double>(report.trace[0].at.count()) / 1000.0;
+    require(parsed.at("trace").at(0).at("at_ms").dump() == Json(at).dump());
     require(parsed.at("exchangers").size() == report.result.exchangers.size());
     require(parsed.contains("error") == report.result.fault.has_value());
     return 0;

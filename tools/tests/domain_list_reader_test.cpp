@@ -11,7 +11,6 @@ namespace {
 struct Read {
     std::vector<ListEntry> entries;
     ListCounts counts;
-    std::optional<std::size_t> runaway;
 };
 
 Read readAll(const std::string& text) {
@@ -22,7 +21,6 @@ Read readAll(const std::string& text) {
         read.entries.push_back(std::move(*entry));
     }
     read.counts = reader.lines().counts();
-    read.runaway = reader.lines().runawayLine();
     return read;
 }
 
@@ -69,30 +67,6 @@ TEST(DomainListReader, AnOverlongLineIsOneInvalidEntryWithItsNumber) {
     EXPECT_EQ(read.entries[2].line, 3u);
     // Long blank and comment lines are still blank and comments.
     EXPECT_EQ(read.counts.skipped, 2u);
-    EXPECT_FALSE(read.runaway);
-}
-
-TEST(DomainListReader, BytesWithoutANewlineStopTheList) {
-    const auto read =
-        readAll("first.example\n\n" + std::string(DomainListLines::kMaxUnbroken + 1, '\0') +
-                "\nnever.example\n");
-    ASSERT_EQ(read.entries.size(), 1u);
-    EXPECT_EQ(read.runaway, 3u);
-    EXPECT_EQ(read.counts.read, 2u);
-}
-
-TEST(DomainListLines, PiecesMayEndAnywhereInALine) {
-    DomainListLines lines;
-    std::vector<std::string> domains;
-    for (std::string_view piece : {"  exa", "mple.org\r", "\n\n  ", "b.example", ""}) {
-        while (auto entry = lines.take(piece)) {
-            domains.push_back(entry->domain);
-        }
-    }
-    EXPECT_EQ(domains, std::vector<std::string>{"example.org"});
-    EXPECT_EQ(lines.finish()->domain, "b.example");
-    EXPECT_FALSE(lines.finish());
-    EXPECT_EQ(lines.counts().read, 3u);
 }
 
 }  // namespace
