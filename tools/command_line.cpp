@@ -34,10 +34,11 @@ std::optional<std::string> takeTargets(std::vector<std::string> targets, Command
 ParsedCommand parseCommandLine(std::span<const std::string_view> args) {
     ParsedCommand parsed;
     auto& options = parsed.options;
-    CLI::App app("Looks up the mail exchangers (MX) of domains, asking SERVER (an address or a host\n"
-                 "name, either with :PORT; default: the first nameserver of /etc/resolv.conf, or\n"
-                 "127.0.0.1 when it names none).",
-                 "mxlookup");
+    CLI::App app(
+        "Looks up the mail exchangers (MX) of domains, asking SERVER (an address or a host\n"
+        "name, either with :PORT; default: the first nameserver of /etc/resolv.conf, or\n"
+        "127.0.0.1 when it names none).",
+        "mxlookup");
     app.footer(
         "One DOMAIN prints the count, the best exchanger and one [PREFERENCE] NAME line per\n"
         "exchanger, and an Outcome line when the answer names none. Several domains, -f,\n"
@@ -61,7 +62,8 @@ ParsedCommand parseCommandLine(std::span<const std::string_view> args) {
     app.add_flag("--json", options.json, "one JSON line per domain");
     app.add_flag("--addresses", options.addresses,
                  "each exchanger's IPv4 and IPv6 addresses; one line per domain");
-    app.add_flag("--trace", options.trace, "what happened on the wire, per query; one line per domain");
+    app.add_flag("--trace", options.trace,
+                 "what happened on the wire, per query; one line per domain");
     app.add_option("--timeout", options.timeoutSeconds, "seconds each try waits (default 2)")
         ->check(CLI::Range(0.001, 3600.0));
     app.add_option("--tries", options.tries, "tries per domain (default 3)")

@@ -80,8 +80,7 @@ std::optional<ListEntry> DomainListLines::finish() {
 
 bool DomainListReader::refill() {
     auto* source = in_.rdbuf();
-    if (ended_ || source == nullptr ||
-        source->sgetc() == std::char_traits<char>::eof()) {
+    if (ended_ || source == nullptr || source->sgetc() == std::char_traits<char>::eof()) {
         ended_ = true;
         return false;
     }

@@ -52,9 +52,9 @@ class DomainListLines {
     // The entry of the line just ended, counting it either way.
     std::optional<ListEntry> endLine();
 
-    std::string kept_;           // the line from its first visible byte, at most kMaxLine
-    std::size_t length_ = 0;     // the line's bytes so far, blanks included
-    bool lineStarted_ = false;   // bytes of a line not yet ended were seen
+    std::string kept_;          // the line from its first visible byte, at most kMaxLine
+    std::size_t length_ = 0;    // the line's bytes so far, blanks included
+    bool lineStarted_ = false;  // bytes of a line not yet ended were seen
     std::optional<std::size_t> runaway_;
     ListCounts counts_;
 };

@@ -6,8 +6,8 @@ namespace ombrix::tools {
 
 std::string errorLine(const lookup::Fault& fault, std::string_view server) {
     const auto error = lookup::numberedError(fault);
-    auto line = "Error " + std::to_string(error.number) + " (" + error.source +
-                "): " + error.description;
+    auto line =
+        "Error " + std::to_string(error.number) + " (" + error.source + "): " + error.description;
     // An invalid domain is never sent, so no server is to blame.
     if (fault.kind != lookup::Fault::Kind::invalidDomain) {
         line += "; server asked: " + std::string(server);

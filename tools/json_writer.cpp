@@ -37,9 +37,8 @@ std::size_t sequenceLength(std::string_view text, std::size_t at, std::size_t& s
         return 0;
     }
     for (std::size_t i = 1; i < length; ++i) {
-        if (at + i >= text.size() ||
-            !isContinuation(static_cast<unsigned char>(text[at + i]), i == 1 ? low : 0x80,
-                            i == 1 ? high : 0xBF)) {
+        if (at + i >= text.size() || !isContinuation(static_cast<unsigned char>(text[at + i]),
+                                                     i == 1 ? low : 0x80, i == 1 ? high : 0xBF)) {
             skip = i;
             return 0;
         }
@@ -174,14 +173,15 @@ void JsonWriter::number(std::int64_t value) {
 
 void JsonWriter::milliseconds(std::chrono::microseconds duration) {
     const auto count = duration.count();
-    const auto magnitude = count < 0 ? 0 - static_cast<std::uint64_t>(count)
-                                     : static_cast<std::uint64_t>(count);
+    const auto magnitude =
+        count < 0 ? 0 - static_cast<std::uint64_t>(count) : static_cast<std::uint64_t>(count);
     separate();
     if (count < 0) {
         out_ += '-';
     }
     std::array<char, 24> digits{};
-    const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), magnitude / 1000).ptr;
+    const auto end =
+        std::to_chars(digits.data(), digits.data() + digits.size(), magnitude / 1000).ptr;
     out_.append(digits.data(), end);
     // The shortest decimals that give the value back, as a JSON number reader does.
     const auto fraction = static_cast<unsigned>(magnitude % 1000);

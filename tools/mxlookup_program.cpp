@@ -125,8 +125,8 @@ bool reportList(const ListRun& run, const CommandOptions& options, std::ostream&
         return true;
     }
     if (const auto line = list->lines().runawayLine()) {
-        err << "mxlookup: line " << *line << " of " << *options.listFile
-            << " has no end within " << DomainListLines::kMaxUnbroken
+        err << "mxlookup: line " << *line << " of " << *options.listFile << " has no end within "
+            << DomainListLines::kMaxUnbroken
             << " bytes: not a list of domains, reading stopped there\n";
     }
     if (!options.quiet) {

@@ -33,8 +33,9 @@ std::vector<std::string> domainsOf(const std::string& text) {
 }
 
 TEST(DomainListReader, SkipsBlanksAndCommentsAndTrimsWhitespace) {
-    const auto read = readAll("example.org\n\n# a comment\n  \t\n  # indented comment\n"
-                              "\t example.net \r\nlast.example");
+    const auto read = readAll(
+        "example.org\n\n# a comment\n  \t\n  # indented comment\n"
+        "\t example.net \r\nlast.example");
     ASSERT_EQ(read.entries.size(), 3u);
     EXPECT_EQ(read.entries[1].domain, "example.net");
     EXPECT_EQ(read.entries[1].line, 6u);

@@ -56,7 +56,9 @@ TEST(MxLookup, PrintsWhatTheSampleWindowShows) {
 TEST(MxLookup, AnswersWithoutExchangersSayWhichTheyAre) {
     const std::pair<std::function<Bytes(std::uint16_t)>, const char*> cases[] = {
         {[](std::uint16_t id) { return ReplyBuilder("example.com", id).bytes(); }, "no_mx"},
-        {[](std::uint16_t id) { return withResponseCode(ReplyBuilder("example.com", id).bytes(), 3); },
+        {[](std::uint16_t id) {
+             return withResponseCode(ReplyBuilder("example.com", id).bytes(), 3);
+         },
          "nxdomain"},
         {[](std::uint16_t id) { return ReplyBuilder("example.com", id).mx(0, name("")).bytes(); },
          "null_mx"},
@@ -66,8 +68,8 @@ TEST(MxLookup, AnswersWithoutExchangersSayWhichTheyAre) {
             [&reply = reply](const Bytes& query, Responder& out) { out.send(reply(idOf(query))); });
         const auto run = lookup({"@" + server.setting(), "example.com"});
         EXPECT_EQ(run.status, kExitAnswered);
-        EXPECT_EQ(run.out, "Number of results : 0\nBest MX : \nOutcome : " + std::string(outcome) +
-                               "\n");
+        EXPECT_EQ(run.out,
+                  "Number of results : 0\nBest MX : \nOutcome : " + std::string(outcome) + "\n");
         EXPECT_EQ(run.err, "");
     }
 }
@@ -139,7 +141,8 @@ std::string scratchFile(const std::string& suffix) {
 // The installed program (or another that runs it), with its real exit status and output
 // streams; standard output may go elsewhere (a full device) and standard input come from a file.
 Run runProgram(std::vector<std::string> args, std::string outPath = {},
-               const std::string& inPath = "/dev/null", const std::string& program = MXLOOKUP_PATH) {
+               const std::string& inPath = "/dev/null",
+               const std::string& program = MXLOOKUP_PATH) {
     const bool capture = outPath.empty();
     if (capture) {
         outPath = scratchFile("out.txt");
@@ -232,8 +235,8 @@ void answerAnyName(const Bytes& query, Responder& out) {
     reply[3] = 0x80;
     reply[7] = 1;
     reply[11] = 0;
-    const Bytes answer{0xC0, 12, 0, 15, 0, 1, 0, 0, 0x0E, 0x10, 0, 8, 0, 10,
-                       2,    'm', 'x', 1, 'x', 0};
+    const Bytes answer{0xC0, 12, 0, 15, 0, 1,   0,   0, 0x0E, 0x10,
+                       0,    8,  0, 10, 2, 'm', 'x', 1, 'x',  0};
     reply.insert(reply.end(), answer.begin(), answer.end());
     out.send(reply);
 }
@@ -251,8 +254,8 @@ bool contains(const std::string& text, const std::string& part) {
 TEST(MxLookupProgram, EveryLineOfABadListEndsInALineOrAMessage) {
     ScriptedDnsServer server(answerAnyName);
     const std::string hidden = std::string(5000, ' ') + "hidden.example";
-    auto list = writeList("long.txt", "ok.example\n" + hidden + "\n# note\n\n" +
-                                          std::string(5000, 'a') + "\n");
+    auto list = writeList("long.txt",
+                          "ok.example\n" + hidden + "\n# note\n\n" + std::string(5000, 'a') + "\n");
     auto run = runProgram({"--json", "@" + server.setting(), "-f", list});
     std::remove(list.c_str());
     EXPECT_EQ(run.status, 1);
@@ -290,8 +293,9 @@ TEST(MxLookupProgram, AReaderThatLeavesEarlyEndsTheRunQuietly) {
     ASSERT_EQ(::pipe(ends), 0);
     ::close(ends[0]);
     const auto err = scratchFile("gone.txt");
-    const int status = spawnProgram(MXLOOKUP_PATH, {"@" + server.setting(), "a.example", "b.example"},
-                                    {"/dev/null", {}, err, ends[1]});
+    const int status =
+        spawnProgram(MXLOOKUP_PATH, {"@" + server.setting(), "a.example", "b.example"},
+                     {"/dev/null", {}, err, ends[1]});
     ::close(ends[1]);
     std::ostringstream said;
     said << std::ifstream(err).rdbuf();
@@ -312,10 +316,10 @@ TEST(MxLookupProgram, PartsOfAListRunApartGiveEveryDomainOnce) {
     }
     const auto list = writeList("parts.txt", text);
     const auto jobs = scratchFile("jobs.txt");
-    const auto run = runProgram({"--will-cite", "--pipepart", "-a", list,
-                                 "--block", "-1", "-j2", "--joblog", jobs, MXLOOKUP_PATH, "--json",
-                                 "-q", "@" + server.setting(), "-f", "-"},
-                                {}, "/dev/null", "/usr/bin/parallel");
+    const auto run =
+        runProgram({"--will-cite", "--pipepart", "-a", list, "--block", "-1", "-j2", "--joblog",
+                    jobs, MXLOOKUP_PATH, "--json", "-q", "@" + server.setting(), "-f", "-"},
+                   {}, "/dev/null", "/usr/bin/parallel");
     std::ifstream jobLog(jobs);
     const auto jobLines = std::count(std::istreambuf_iterator<char>(jobLog), {}, '\n');
     std::remove(list.c_str());
