@@ -52,23 +52,5 @@ TEST(DomainListReader, SkipsBlanksAndCommentsAndTrimsWhitespace) {
               (std::vector<std::string>{"caf\xC3\xA9.example", std::string("\xFF\x00z", 3)}));
 }
 
-TEST(DomainListReader, AnOverlongLineIsOneInvalidEntryWithItsNumber) {
-    const std::string blanks(DomainListLines::kMaxLine + 10, ' ');
-    const std::string huge(3 * DomainListLines::kMaxLine, 'a');
-    const auto read = readAll(huge + "\nnext.example\n" + blanks + "hidden.example\n" + blanks +
-                              "\n#" + huge + "\n");
-    ASSERT_EQ(read.entries.size(), 3u);
-    EXPECT_TRUE(read.entries[0].overlong);
-    EXPECT_EQ(read.entries[0].domain.size(), DomainListLines::kMaxLine);
-    EXPECT_FALSE(read.entries[1].overlong);
-    EXPECT_EQ(read.entries[1].line, 2u);
-    // Blanks never push a domain out of sight: it is still named, as an over-long line.
-    EXPECT_TRUE(read.entries[2].overlong);
-    EXPECT_EQ(read.entries[2].domain, "hidden.example");
-    EXPECT_EQ(read.entries[2].line, 3u);
-    // Long blank and comment lines are still blank and comments.
-    EXPECT_EQ(read.counts.skipped, 2u);
-}
-
 }  // namespace
 }  // namespace ombrix::tools
