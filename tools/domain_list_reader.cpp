@@ -78,32 +78,26 @@ std::optional<ListEntry> DomainListLines::finish() {
     return endLine();
 }
 
-bool DomainListReader::refill() {
-    auto* source = in_.rdbuf();
-    if (ended_ || source == nullptr || source->sgetc() == std::char_traits<char>::eof()) {
-        ended_ = true;
-        return false;
+void DomainListReader::append(std::string_view bytes) {
+    while (auto entry = lines_.take(bytes)) {
+        ready_.push_back(std::move(*entry));
     }
-    // What the stream holds already, so that a pipe is never waited on for more than it has.
-    const auto ready = std::clamp<std::streamsize>(source->in_avail(), 1,
-                                                   static_cast<std::streamsize>(buffer_.size()));
-    pending_ = std::string_view(buffer_.data(),
-                                static_cast<std::size_t>(source->sgetn(buffer_.data(), ready)));
-    return true;
+}
+
+void DomainListReader::end() {
+    if (auto entry = lines_.finish()) {
+        ready_.push_back(std::move(*entry));
+    }
+    ended_ = true;
 }
 
 std::optional<ListEntry> DomainListReader::next() {
-    for (;;) {
-        if (auto entry = lines_.take(pending_)) {
-            return entry;
-        }
-        if (lines_.runawayLine()) {
-            return std::nullopt;
-        }
-        if (!refill()) {
-            return lines_.finish();
-        }
+    if (ready_.empty()) {
+        return std::nullopt;
     }
+    auto entry = std::move(ready_.front());
+    ready_.pop_front();
+    return entry;
 }
 
 }  // namespace ombrix::tools

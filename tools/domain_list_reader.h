@@ -1,8 +1,7 @@
 #pragma once
 
-#include <array>
 #include <cstddef>
-#include <istream>
+#include <deque>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -59,23 +58,26 @@ class DomainListLines {
     ListCounts counts_;
 };
 
-// Reads a list from a stream through DomainListLines, in pieces of what the stream has ready.
+// Holds the entries of a list whose bytes come in pieces, as a descriptor that is ready gives
+// them, so a line is ready as soon as its newline is in and reading never waits.
 class DomainListReader {
   public:
-    explicit DomainListReader(std::istream& in) : in_(in) {}
+    // The next bytes of the list.
+    void append(std::string_view bytes);
+    // The list has no more bytes; a last line without a newline still counts.
+    void end();
 
-    // The next entry, or nothing at the end of the list (or where reading stopped).
+    // The next entry of the lines complete so far, or nothing.
     std::optional<ListEntry> next();
+    // Whether the list has ended (or reading stopped) and every entry in it was taken.
+    bool exhausted() const { return ended() && ready_.empty(); }
+    // Whether no more bytes are wanted.
+    bool ended() const { return ended_ || lines_.runawayLine(); }
     const DomainListLines& lines() const { return lines_; }
 
   private:
-    // Refills the pending bytes; false at the end of the stream.
-    bool refill();
-
-    std::istream& in_;
     DomainListLines lines_;
-    std::array<char, 64 * 1024> buffer_{};
-    std::string_view pending_;
+    std::deque<ListEntry> ready_;
     bool ended_ = false;
 };
 

@@ -1,5 +1,11 @@
 #include "tools/list_run.h"
 
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+
 #include "tools/json_line.h"
 #include "tools/outcome_name.h"
 #include "tools/overlong_line.h"
@@ -11,19 +17,21 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr auto kRedrawEvery = 100ms;
+constexpr std::size_t kListChunk = 64 * 1024;
 constexpr const char* kClearLine = "\r\033[K";
 
 }  // namespace
 
-ListRun::ListRun(std::vector<std::string> domains, std::istream* list, OutputWriter& out,
+ListRun::ListRun(std::vector<std::string> domains, int listFd, OutputWriter& out,
                  std::ostream& err, ListRunStyle style, ProgressReport& report)
     : domains_(std::move(domains)),
+      listFd_(listFd),
       out_(out),
       err_(err),
       style_(std::move(style)),
       progressReport_(report) {
-    if (list != nullptr) {
-        list_.emplace(*list);
+    if (listFd_ < 0) {
+        list_.end();
     }
 }
 
@@ -31,11 +39,7 @@ std::optional<std::string> ListRun::nextDomain() {
     if (nextArgument_ < domains_.size()) {
         return std::move(domains_[nextArgument_++]);
     }
-    while (list_) {
-        auto entry = list_->next();
-        if (!entry) {
-            break;
-        }
+    while (auto entry = list_.next()) {
         if (!entry->overlong) {
             return std::move(entry->domain);
         }
@@ -44,6 +48,28 @@ std::optional<std::string> ListRun::nextDomain() {
         ++endedHere_;
     }
     return std::nullopt;
+}
+
+bool ListRun::listOver() const {
+    return nextArgument_ == domains_.size() && list_.exhausted();
+}
+
+int ListRun::listFd() const {
+    return list_.ended() ? -1 : listFd_;
+}
+
+// One read: poll said there are bytes or the end, so it does not wait.
+void ListRun::readList() {
+    std::array<char, kListChunk> bytes{};
+    const ssize_t got = ::read(listFd_, bytes.data(), bytes.size());
+    if (got > 0) {
+        list_.append(std::string_view(bytes.data(), static_cast<std::size_t>(got)));
+    } else if (got == 0) {
+        list_.end();
+    } else if (errno != EINTR && errno != EAGAIN) {
+        listFailure_ = std::strerror(errno);
+        list_.end();
+    }
 }
 
 BulkProgress ListRun::withOwnReports(BulkProgress progress) const {

@@ -1,13 +1,20 @@
 #include "tools/mxlookup_program.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <array>
 #include <cerrno>
+#include <cstring>
+#include <utility>
+
 #include <cmath>
-#include <filesystem>
 #include <fstream>
+#include <new>
 #include <optional>
 #include <sstream>
+#include <string_view>
 
 #include "ombrix/lookup/server_address.h"
 #include "tools/bulk/bulk_lookup.h"
@@ -64,9 +71,17 @@ std::optional<std::size_t> countDomains(const std::string& path) {
     if (path == "-" || ::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
         return std::nullopt;
     }
-    std::ifstream list(path);
-    DomainListReader reader(list);
+    std::ifstream list(path, std::ios::binary);
+    DomainListReader reader;
+    std::array<char, 64 * 1024> bytes{};
     std::size_t count = 0;
+    while (!reader.ended() && (list.read(bytes.data(), bytes.size()) || list.gcount() > 0)) {
+        reader.append(std::string_view(bytes.data(), static_cast<std::size_t>(list.gcount())));
+        while (reader.next()) {
+            ++count;
+        }
+    }
+    reader.end();
     while (reader.next()) {
         ++count;
     }
@@ -81,6 +96,47 @@ std::optional<std::size_t> knownTotal(const CommandOptions& options) {
     return listed ? std::optional(*listed + options.domains.size()) : std::nullopt;
 }
 
+// The list's descriptor: -1 without a list, standard input's for "-" (not ours to close), or
+// a file of our own; why not when it cannot be read.
+class ListSource {
+  public:
+    ListSource() = default;
+    ListSource(int fd, bool owned) : fd_(fd), owned_(owned) {}
+    ListSource(ListSource&& other) noexcept
+        : fd_(std::exchange(other.fd_, -1)), owned_(other.owned_) {}
+    ListSource& operator=(ListSource&&) = delete;
+    ~ListSource() {
+        if (owned_ && fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    int fd() const { return fd_; }
+
+  private:
+    int fd_ = -1;
+    bool owned_ = false;
+};
+
+lookup::Expected<ListSource, std::string> openList(const CommandOptions& options,
+                                                   const ProgramStreams& streams) {
+    if (!options.listFile) {
+        return ListSource();
+    }
+    const auto& path = *options.listFile;
+    const bool standardInput = path == "-";
+    const int fd = standardInput ? streams.inFd : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    ListSource source(fd, !standardInput);
+    const std::string named = standardInput ? "standard input" : path;
+    struct stat status {};
+    if (fd < 0 || ::fstat(fd, &status) != 0) {
+        return lookup::Unexpected("cannot read " + named + ": " + std::strerror(errno));
+    }
+    if (S_ISDIR(status.st_mode)) {
+        return lookup::Unexpected("cannot read " + named + ": " + std::strerror(EISDIR));
+    }
+    return source;
+}
+
 BulkSettings bulkSettings(const CommandOptions& options) {
     BulkSettings settings;
     settings.timeout = perTry(options);
@@ -92,37 +148,14 @@ BulkSettings bulkSettings(const CommandOptions& options) {
     return settings;
 }
 
-// Opens the list: standard input for "-"; nothing without -f. Says why when it cannot.
-std::optional<std::istream*> openList(const CommandOptions& options, const ProgramStreams& streams,
-                                      std::ifstream& file) {
-    if (!options.listFile) {
-        return nullptr;
-    }
-    if (*options.listFile == "-") {
-        return &streams.in;
-    }
-    std::string reason;
-    if (std::error_code ignored; std::filesystem::is_directory(*options.listFile, ignored)) {
-        reason = std::generic_category().message(EISDIR);
-    } else {
-        errno = 0;
-        file.open(*options.listFile);
-        if (!file) {
-            reason = errno != 0 ? std::generic_category().message(errno) : "cannot be opened";
-        }
-    }
-    if (!reason.empty()) {
-        streams.err << "mxlookup: cannot read " << *options.listFile << ": " << reason << '\n';
-        return std::nullopt;
-    }
-    return &file;
-}
-
 // What the list came to, after the summary: its lines, and where it stopped being read.
 bool reportList(const ListRun& run, const CommandOptions& options, std::ostream& err) {
     const auto* list = run.list();
     if (list == nullptr) {
         return true;
+    }
+    if (run.listFailure()) {
+        err << "mxlookup: cannot read " << *options.listFile << ": " << *run.listFailure() << '\n';
     }
     if (const auto line = list->lines().runawayLine()) {
         err << "mxlookup: line " << *line << " of " << *options.listFile << " has no end within "
@@ -132,7 +165,7 @@ bool reportList(const ListRun& run, const CommandOptions& options, std::ostream&
     if (!options.quiet) {
         err << listSummary(list->lines().counts());
     }
-    return !list->lines().runawayLine();
+    return !list->lines().runawayLine() && !run.listFailure();
 }
 
 int runList(const CommandOptions& options, const ProgramStreams& streams) {
@@ -143,20 +176,23 @@ int runList(const CommandOptions& options, const ProgramStreams& streams) {
         streams.err << errorLine(server.error(), setting);
         return kExitError;
     }
-    std::ifstream file;
-    const auto list = openList(options, streams, file);
+    const auto list = openList(options, streams);
     if (!list) {
+        streams.err << "mxlookup: " << list.error() << '\n';
         return kExitUsage;
     }
     const bool statusLine = streams.errIsTerminal && !options.quiet;
     ProgressReport progress(statusLine ? knownTotal(options) : std::nullopt,
-                            ProgressReport::Clock::now());
+                                  ProgressReport::Clock::now());
     OutputWriter out(streams.outFd);
-    ListRun run(options.domains, *list, out, streams.err,
+    ListRun run(options.domains, list->fd(), out, streams.err,
                 ListRunStyle{options.json, options.trace, statusLine, streams.outIsTerminal,
                              server.value().endpointText()},
                 progress);
-    BulkLookup lookup(std::move(server.value()), bulkSettings(options));
+    BulkLookup lookup(server.value(), bulkSettings(options));
+    if (const auto failure = lookup.failure()) {
+        streams.err << "mxlookup: " << failure->description << '\n';
+    }
     const bool written = lookup.run(run);
     run.clearStatus();
     if (!written) {
@@ -188,7 +224,13 @@ int runMxLookupProgram(std::span<const std::string_view> args, const ProgramStre
             break;
     }
     const auto& options = parsed.options;
-    return options.singleTextLookup() ? runSingle(options, streams) : runList(options, streams);
+    try {
+        return options.singleTextLookup() ? runSingle(options, streams) : runList(options, streams);
+    } catch (const std::bad_alloc&) {
+        // Under an address-space limit: say so and fail, rather than die by SIGABRT.
+        streams.err << "mxlookup: out of memory\n";
+        return kExitError;
+    }
 }
 
 }  // namespace ombrix::tools

@@ -5,10 +5,11 @@
 
 #include "address_text.h"
 #include "name_reader.h"
-#include "ombrix/lookup/byte_reader.h"
+#include "byte_reader.h"
 #include "ombrix/lookup/query_message.h"
-#include "ombrix/lookup/reply.h"
+#include "reply.h"
 #include "ombrix/lookup/response_code.h"
+#include "opt_record.h"
 #include "reply_fault.h"
 #include "resource_record.h"
 #include "section_walk.h"
@@ -34,19 +35,29 @@ class AddressSectionReader {
         const std::array<SectionEntry<AddressSectionReader>, 4> sections = {{
             {"question", header_.questions, &AddressSectionReader::readQuestion},
             {"answer", header_.answers, &AddressSectionReader::readAnswer},
-            {"authority record", header_.authorities, &AddressSectionReader::skipRecord},
-            {"additional record", header_.additionals, &AddressSectionReader::skipRecord},
+            {"authority record", header_.authorities, &AddressSectionReader::skipAuthority},
+            {"additional record", header_.additionals, &AddressSectionReader::readAdditional},
         }};
         return walkSections(*this, sections);
     }
 
     std::vector<std::string>& addresses() { return addresses_; }
     bool aliased() const { return chain_.canonical().has_value(); }
+    std::optional<ReplyEdns>& edns() { return opt_.edns(); }
 
   private:
     Checked readQuestion() { return chain_.readQuestion(reader_); }
 
-    Checked skipRecord() { return lookup::skipRecord(reader_); }
+    Checked skipAuthority() { return skipRecordRefusingOpt(reader_); }
+
+    Checked readAdditional() {
+        SkippedName owner;
+        auto record = readRecord(reader_, owner);
+        if (!record) {
+            return Unexpected(record.error());
+        }
+        return opt_.readAdditional(*record);
+    }
 
     Checked readAnswer() {
         return chain_.readAnswer(reader_, qtype_,
@@ -67,12 +78,15 @@ class AddressSectionReader {
     ByteReader reader_;
     const ReplyHeader& header_;
     AnswerChain chain_;
+    OptRecordReader opt_;
     std::uint16_t qtype_;
     std::vector<std::string> addresses_;
 };
 
-AddressResult failed(AddressStatus status, Fault fault) {
-    return AddressResult{status, {}, std::move(fault)};
+AddressResult failed(AddressResult result, AddressStatus status, Fault fault) {
+    result.status = status;
+    result.fault = std::move(fault);
+    return result;
 }
 
 }  // namespace
@@ -81,24 +95,27 @@ AddressResult readAddressReply(std::span<const std::uint8_t> reply, const WireNa
                                std::uint16_t qtype) {
     const auto header = readHeader(reply);
     if (!header) {
-        return failed(AddressStatus::malformed, describe(ReplyFault{Kind::endsInHeader}));
+        return failed({}, AddressStatus::malformed, describe(ReplyFault{Kind::endsInHeader}));
     }
-    if (header->rcode != kNoError && header->rcode != kNameError) {
-        return failed(AddressStatus::serverFailure,
-                      Fault{Fault::Kind::serverFailure,
-                            "DNS server answered " + responseCodeName(header->rcode)});
-    }
+    // A failure reply is walked too: its OPT may say why it failed.
     AddressSectionReader sections(reply, *header, qname, qtype);
-    if (auto read = sections.read(); !read) {
-        return failed(AddressStatus::malformed, describe(read.error()));
-    }
+    const auto read = sections.read();
     AddressResult result;
+    result.reply = replySignals(*header, read ? std::move(sections.edns()) : std::nullopt);
+    const std::uint16_t rcode = fullResponseCode(result.reply, *header);
+    if (rcode != kNoError && rcode != kNameError) {
+        return failed(
+            std::move(result), AddressStatus::serverFailure,
+            Fault{Fault::Kind::serverFailure, "DNS server answered " + responseCodeName(rcode)});
+    }
+    if (!read) {
+        return failed(std::move(result), AddressStatus::malformed, describe(read.error()));
+    }
     result.addresses = std::move(sections.addresses());
     if (!result.addresses.empty()) {
         result.status = sections.aliased() ? AddressStatus::foundViaAlias : AddressStatus::found;
     } else {
-        result.status =
-            header->rcode == kNameError ? AddressStatus::nxdomain : AddressStatus::noAddress;
+        result.status = rcode == kNameError ? AddressStatus::nxdomain : AddressStatus::noAddress;
     }
     return result;
 }

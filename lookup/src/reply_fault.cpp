@@ -52,6 +52,19 @@ Fault describeHere(const ReplyFault& fault) {
         case Kind::addressOfWrongLength:
             return malformed("the address record at offset " + at + " holds " +
                              std::to_string(fault.detail) + " octets");
+        case Kind::optOutsideAdditional:
+            return malformed("the OPT record at offset " + at +
+                             " lies outside the additional section");
+        case Kind::secondOpt:
+            return malformed("the OPT record at offset " + at + " is the reply's second");
+        case Kind::optOwnerNotRoot:
+            return malformed("the OPT record at offset " + at + " is not owned by the root");
+        case Kind::optionOutsideOpt:
+            return malformed("the EDNS option at offset " + at +
+                             " runs past the end of its OPT record");
+        case Kind::extendedErrorWithoutCode:
+            return malformed("the Extended DNS Error at offset " + at +
+                             " is too short to hold an info-code");
         case Kind::mxWithoutPreference:
             break;
     }

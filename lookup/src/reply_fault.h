@@ -27,9 +27,14 @@ struct ReplyFault {
         bytesAfterName,
         mxWithoutPreference,
         addressOfWrongLength,
+        optOutsideAdditional,
+        secondOpt,
+        optOwnerNotRoot,
+        optionOutsideOpt,
+        extendedErrorWithoutCode,
     };
     Kind kind = Kind::endsInHeader;
-    std::size_t offset = 0;  // of the name, pointer, label, question or record at fault
+    std::size_t offset = 0;  // of the name, pointer, label, question, record or option at fault
     std::size_t detail = 0;  // the label type, or the bytes left over
     // The section and the entry in it, "answer" 1 of 5, once the walk knows them.
     const char* section = nullptr;

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
+#include <string_view>
 #include <vector>
 
 namespace ombrix::tools {
@@ -13,20 +13,29 @@ struct Read {
     ListCounts counts;
 };
 
-Read readAll(const std::string& text) {
-    std::istringstream in(text);
-    DomainListReader reader(in);
+// The list fed in pieces of `piece` bytes, as a pipe may bring it.
+Read readAll(const std::string& text, std::size_t piece = 7) {
+    DomainListReader reader;
     Read read;
-    while (auto entry = reader.next()) {
-        read.entries.push_back(std::move(*entry));
+    const auto takeReady = [&] {
+        while (auto entry = reader.next()) {
+            read.entries.push_back(std::move(*entry));
+        }
+    };
+    for (std::size_t at = 0; at < text.size(); at += piece) {
+        reader.append(std::string_view(text).substr(at, piece));
+        takeReady();
     }
+    reader.end();
+    takeReady();
+    EXPECT_TRUE(reader.exhausted());
     read.counts = reader.lines().counts();
     return read;
 }
 
-std::vector<std::string> domainsOf(const std::string& text) {
+std::vector<std::string> domainsOf(const std::string& text, std::size_t piece = 7) {
     std::vector<std::string> domains;
-    for (auto& entry : readAll(text).entries) {
+    for (auto& entry : readAll(text, piece).entries) {
         domains.push_back(std::move(entry.domain));
     }
     return domains;
@@ -45,6 +54,8 @@ TEST(DomainListReader, SkipsBlanksAndCommentsAndTrimsWhitespace) {
     EXPECT_EQ(read.counts.reported, 3u);
     EXPECT_EQ(domainsOf(""), std::vector<std::string>{});
     EXPECT_EQ(domainsOf("\n\n#\n"), std::vector<std::string>{});
+    EXPECT_EQ(domainsOf("one.example\r\ntwo.example\n", 1),
+              (std::vector<std::string>{"one.example", "two.example"}));
     // Only a leading "#" makes a comment; inside a domain it is the domain's own.
     EXPECT_EQ(domainsOf("a#b.example\n"), std::vector<std::string>{"a#b.example"});
     const std::string odd("caf\xC3\xA9.example\n\xFF\x00z\n", 18);

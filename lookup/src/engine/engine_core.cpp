@@ -1,0 +1,420 @@
+#include "engine/engine_core.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <new>
+#include <system_error>
+
+#include "engine/typed_result.h"
+#include "exchange_errors.h"
+
+namespace ombrix::lookup {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr std::size_t kFirstWindow = 64;
+// A reply later than this has probably been lost: the window is cut then, though the query
+// is sent again only when its try's time is up.
+constexpr auto kShortestLossTimeout = 50ms;
+constexpr auto kFirstLossTimeout = 1s;
+
+}  // namespace
+
+EngineCore::EngineCore(EngineSettings settings)
+    : settings_(settings),
+      window_(std::max<std::size_t>(settings.maxInFlight, 1),
+              settings.adaptiveWindow ? std::min(settings.maxInFlight, kFirstWindow)
+                                      : settings.maxInFlight),
+      epoll_(::epoll_create1(EPOLL_CLOEXEC)),
+      receiveBatch_(std::clamp<std::size_t>(settings.maxInFlight, 1, kBatch)) {
+    if (!epoll_.valid()) {
+        failure_ = Fault{Fault::Kind::sendFailed,
+                         "Cannot start the lookup engine: no epoll descriptor: " +
+                             std::generic_category().message(errno)};
+    }
+}
+
+std::int32_t EngineCore::takeSlot() {
+    if (freeSlots_.empty()) {
+        lookups_.emplace_back();
+        return static_cast<std::int32_t>(lookups_.size() - 1);
+    }
+    const auto slot = freeSlots_.back();
+    freeSlots_.pop_back();
+    return slot;
+}
+
+Expected<std::uint32_t, Fault> EngineCore::serverFor(const std::string& setting,
+                                                     Clock::time_point deadline) {
+    if (const auto known = serverIndex_.find(setting); known != serverIndex_.end()) {
+        return known->second;
+    }
+    auto address = resolveServer(setting, deadline);
+    if (!address) {
+        return Unexpected(std::move(address.error()));
+    }
+    const auto index = static_cast<std::uint32_t>(servers_.size());
+    auto endpoint = address->endpointText();
+    servers_.push_back(Server{std::move(address.value()), std::move(endpoint), {}, 0, false});
+    serverIndex_.emplace(setting, index);
+    return index;
+}
+
+LookupId EngineCore::submit(const LookupRequest& request, std::uint16_t type,
+                            Completion done) {
+    const auto submitted = Clock::now();
+    const auto slot = takeSlot();
+    auto& lookup = at(slot);
+    // The sequence goes on from the slot's last lookup, so none of its timers can fire here.
+    const auto seq = lookup.timerSeq + 1;
+    lookup = Lookup{};
+    lookup.timerSeq = seq;
+    lookup.id = (++serial_ << 24) | static_cast<LookupId>(slot);
+    lookup.qtype = type;
+    lookup.timeout = request.timeout;
+    lookup.tries = std::max(request.tries, 1);
+    lookup.trace = request.trace;
+    lookup.completion = std::move(done);
+    ++live_;
+    const auto id = lookup.id;
+    try {
+        start(slot, request, submitted);
+    } catch (const std::bad_alloc&) {
+        if (at(slot).id == id) {
+            release(slot);
+        }
+        return kNoLookup;
+    }
+    return id;
+}
+
+void EngineCore::start(std::int32_t slot, const LookupRequest& request,
+                       Clock::time_point submitted) {
+    auto& lookup = at(slot);
+    const auto total = request.timeout * std::max(request.tries, 1);
+    auto qname = encodeDomain(request.domain);
+    auto server = serverFor(request.server, submitted + total);
+    lookup.resolving = Clock::now() - submitted;
+    if (server) {
+        lookup.server = server.value();
+        lookup.wire.server = servers_[server.value()].endpoint;
+    }
+    if (server && failure_) {
+        server = Unexpected(*failure_);
+    }
+    if (!qname) {
+        finish(slot, Unexpected(std::move(qname.error())));
+    } else if (!server) {
+        lookup.qname = std::move(qname.value());
+        finish(slot, Unexpected(std::move(server.error())));
+    } else {
+        lookup.qname = std::move(qname.value());
+        lookup.options = QueryOptions{!servers_[lookup.server].refusesEdns, request.dnssecOk,
+                                      request.checkingDisabled};
+        lookup.message = buildQuery(0, lookup.qname, lookup.qtype, lookup.options);
+        queue_.emplace_back(slot, lookup.id);
+        ++queued_;
+    }
+}
+
+bool EngineCore::cancel(LookupId id) {
+    const auto slot = static_cast<std::int32_t>(id & 0xFFFFFF);
+    if (id != kNoLookup && static_cast<std::size_t>(slot) < lookups_.size() &&
+        at(slot).id == id) {
+        if (at(slot).stage == Stage::queued) {
+            --queued_;
+        }
+        release(slot);
+        return true;
+    }
+    for (auto* batch : {&done_, delivering_}) {
+        if (batch == nullptr) {
+            continue;
+        }
+        for (auto& delivery : *batch) {
+            if (delivery.id == id && delivery.call) {
+                delivery.call = nullptr;
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+bool EngineCore::hasRoom() const {
+    return occupying() + queued_ < window_.size();
+}
+
+EngineCounters EngineCore::counters() const {
+    auto counters = counters_;
+    counters.inFlight = pending();
+    counters.window = window_.size();
+    counters.windowCuts = window_.cuts();
+    return counters;
+}
+
+void EngineCore::trace(Lookup& lookup, std::string what) {
+    if (!lookup.trace) {
+        return;
+    }
+    const auto since = lookup.udpSends == 0 ? Clock::duration{} : Clock::now() - lookup.firstSend;
+    lookup.wire.trace.push_back(
+        {std::chrono::duration_cast<std::chrono::microseconds>(since), std::move(what)});
+}
+
+void EngineCore::arm(std::int32_t slot, Clock::time_point due, TimerKind kind) {
+    timers_.push_back({due, slot, at(slot).timerSeq, kind});
+    std::push_heap(timers_.begin(), timers_.end(), std::greater<>{});
+}
+
+void EngineCore::admit(Clock::time_point now) {
+    while (!queue_.empty() && occupying() < window_.size()) {
+        const auto [slot, id] = queue_.front();
+        queue_.pop_front();
+        auto& lookup = at(slot);
+        if (lookup.id != id) {
+            continue;
+        }
+        --queued_;
+        ++admitted_;
+        lookup.stage = Stage::udp;
+        lookup.firstSend = now;
+        lookup.deadline = now + budgetOf(lookup) -
+                          std::chrono::duration_cast<Clock::duration>(lookup.resolving);
+        sendUdp(slot, now);
+    }
+}
+
+void EngineCore::onTryOver(std::int32_t slot, Clock::time_point now) {
+    auto& lookup = at(slot);
+    if (lookup.stage == Stage::tcp) {
+        onTcpMiss(slot, lookup.tcp->timedOut(), now);
+        return;
+    }
+    trace(lookup, "no reply within the try's time");
+    if (lookup.presumedLost) {
+        lookup.presumedLost = false;
+        --presumedLost_;
+    }
+    if (lookup.udpSends < lookup.tries && now < lookup.deadline) {
+        sendUdp(slot, now);
+        return;
+    }
+    finish(slot, Unexpected(triesSpent(receivingFault("no reply"), "UDP", lookup.udpSends,
+                                       budgetOf(lookup))));
+}
+
+void EngineCore::expireTimers(Clock::time_point now) {
+    while (!timers_.empty() && timers_.front().due <= now) {
+        std::pop_heap(timers_.begin(), timers_.end(), std::greater<>{});
+        const auto timer = timers_.back();
+        timers_.pop_back();
+        auto& lookup = at(timer.slot);
+        if (lookup.id == kNoLookup || lookup.timerSeq != timer.seq) {
+            continue;
+        }
+        if (timer.kind == TimerKind::tryOver) {
+            onTryOver(timer.slot, now);
+        } else if (!lookup.presumedLost) {
+            lookup.presumedLost = true;
+            ++presumedLost_;
+            window_.onLoss(lookup.sendNumber, counters_.sent);
+        }
+    }
+}
+
+void EngineCore::finish(std::int32_t slot, Ending ending) {
+    auto& lookup = at(slot);
+    auto wire = std::move(lookup.wire);
+    wire.tries = lookup.udpSends + lookup.tcpTries;
+    wire.edns = lookup.options.edns && wire.tries > 0;
+    const auto id = lookup.id;
+    const auto qtype = lookup.qtype;
+    auto qname = std::move(lookup.qname);
+    auto completion = std::move(lookup.completion);
+    release(slot);
+    std::function<void()> call;
+    if (auto* mx = std::get_if<0>(&completion)) {
+        call = [done = std::move(*mx),
+                result = mxResultOf(std::move(ending), qname, std::move(wire))]() mutable {
+            done(std::move(result));
+        };
+    } else if (auto* address = std::get_if<1>(&completion)) {
+        call = [done = std::move(*address),
+                answer = addressAnswerOf(std::move(ending), qname, qtype, std::move(wire))]() mutable {
+            done(std::move(answer));
+        };
+    } else {
+        call = [done = std::move(std::get<2>(completion)),
+                answer = recordAnswerOf(std::move(ending), std::move(wire))]() mutable {
+            done(std::move(answer));
+        };
+    }
+    done_.push_back({id, std::move(call)});
+}
+
+void EngineCore::release(std::int32_t slot) {
+    auto& lookup = at(slot);
+    if (lookup.socket >= 0) {
+        if (auto& socket = sockets_[static_cast<std::size_t>(lookup.socket)].socket) {
+            socket->releaseId(lookup.queryId);
+        }
+    }
+    if (lookup.stage != Stage::queued) {
+        --admitted_;
+    }
+    if (lookup.presumedLost) {
+        --presumedLost_;
+    }
+    lookup.tcp.reset();
+    lookup.id = kNoLookup;
+    lookup.socket = -1;
+    lookup.presumedLost = false;
+    lookup.stage = Stage::queued;
+    ++lookup.timerSeq;
+    --live_;
+    freeSlots_.push_back(slot);
+}
+
+void EngineCore::deliver() {
+    // A callback may submit or cancel: take the batch first, and skip what it cancelled.
+    auto batch = std::move(done_);
+    done_.clear();
+    delivering_ = &batch;
+    for (auto& delivery : batch) {
+        if (delivery.call) {
+            auto call = std::move(delivery.call);
+            delivery.call = nullptr;
+            call();
+        }
+    }
+    delivering_ = nullptr;
+}
+
+void EngineCore::noteRoundTrip(Clock::duration sample) {
+    if (!smoothedRtt_) {
+        smoothedRtt_ = sample;
+        rttVariation_ = sample / 2;
+        return;
+    }
+    const auto error = sample > *smoothedRtt_ ? sample - *smoothedRtt_ : *smoothedRtt_ - sample;
+    rttVariation_ = (rttVariation_ * 3 + error) / 4;
+    smoothedRtt_ = (*smoothedRtt_ * 7 + sample) / 8;
+}
+
+Clock::duration EngineCore::lossTimeout(const Lookup& lookup) const {
+    const Clock::duration ceiling = lookup.timeout;
+    if (!smoothedRtt_) {
+        return std::min<Clock::duration>(ceiling, kFirstLossTimeout);
+    }
+    return std::clamp<Clock::duration>(*smoothedRtt_ + 4 * rttVariation_, kShortestLossTimeout,
+                                       std::max<Clock::duration>(ceiling, kShortestLossTimeout));
+}
+
+void EngineCore::handle(std::span<const epoll_event> events, Clock::time_point now) {
+    for (const auto& event : events) {
+        const auto tag = event.data.u64;
+        if ((tag & kTcpTag) != 0) {
+            const auto slot = static_cast<std::int32_t>(tag & kSlotBits);
+            if (at(slot).tcp && tcpTag(slot) == tag) {
+                onTcpReady(slot, now);
+            }
+        } else if (sockets_[tag].socket) {
+            receive(static_cast<int>(tag), now);
+        }
+    }
+}
+
+void EngineCore::failEverything(const Fault& fault) {
+    for (std::size_t slot = 0; slot < lookups_.size(); ++slot) {
+        if (lookups_[slot].id != kNoLookup) {
+            finish(static_cast<std::int32_t>(slot), Unexpected(fault));
+        }
+    }
+    queue_.clear();
+    queued_ = 0;
+}
+
+std::optional<std::chrono::milliseconds> EngineCore::work(Clock::time_point now) {
+    expireTimers(now);
+    admit(now);
+    flushOutboxes();
+    closeIdleSockets();
+    deliver();
+    if (!done_.empty() || (queued_ > 0 && occupying() < window_.size())) {
+        return 0ms;
+    }
+    if (live_ == 0) {
+        return std::nullopt;
+    }
+    if (timers_.empty()) {
+        return kFirstLossTimeout;
+    }
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(timers_.front().due - Clock::now());
+    return std::max(wait, 0ms);
+}
+
+template <class Step>
+std::optional<std::chrono::milliseconds> EngineCore::guarded(Step&& step) {
+    try {
+        return step();
+    } catch (const std::bad_alloc&) {
+        return recoverFromExhaustion();
+    }
+}
+
+std::optional<std::chrono::milliseconds> EngineCore::process() {
+    return guarded([this] {
+        std::array<epoll_event, 64> events{};
+        if (epoll_.valid()) {
+            const int ready =
+                ::epoll_wait(epoll_.fd(), events.data(), static_cast<int>(events.size()), 0);
+            handle({events.data(), static_cast<std::size_t>(std::max(ready, 0))}, Clock::now());
+        }
+        return work(Clock::now());
+    });
+}
+
+// Memory ran out half way through a step: every lookup ends with that fault, so that each
+// caller still hears of each of its lookups.
+std::optional<std::chrono::milliseconds> EngineCore::recoverFromExhaustion() {
+    try {
+        failEverything(Fault{Fault::Kind::sendFailed, "Out of memory"});
+        deliver();
+    } catch (const std::bad_alloc&) {
+        // Not even the faults fit: the lookups end unheard rather than bring the host down.
+        done_.clear();
+        delivering_ = nullptr;
+        for (std::size_t slot = 0; slot < lookups_.size(); ++slot) {
+            if (lookups_[slot].id != kNoLookup) {
+                release(static_cast<std::int32_t>(slot));
+            }
+        }
+        queue_.clear();
+        queued_ = 0;
+    }
+    return pending() == 0 ? std::nullopt : std::optional(0ms);
+}
+
+// As process(), but waiting in epoll_wait between steps, so that nothing is asked of the
+// system that a step does not need.
+void EngineCore::run() {
+    auto wait = guarded([this] { return work(Clock::now()); });
+    std::array<epoll_event, 64> events{};
+    while (wait) {
+        int ready = 0;
+        if (epoll_.valid()) {
+            ready = ::epoll_wait(epoll_.fd(), events.data(), static_cast<int>(events.size()),
+                                 static_cast<int>(std::min<std::chrono::milliseconds::rep>(
+                                     wait->count(), 1 << 30)));
+        }
+        wait = guarded([&] {
+            handle({events.data(), static_cast<std::size_t>(std::max(ready, 0))}, Clock::now());
+            return work(Clock::now());
+        });
+    }
+}
+
+}  // namespace ombrix::lookup
