@@ -42,8 +42,10 @@ ParsedCommand parseCommandLine(std::span<const std::string_view> args) {
     app.footer(
         "One DOMAIN prints the count, the best exchanger and one [PREFERENCE] NAME line per\n"
         "exchanger, and an Outcome line when the answer names none. Several domains, -f,\n"
-        "--json, --addresses or --trace switch to one line per domain as each completes:\n"
-        "text, or JSON with --json (schema: json-lines.md in the package's documentation).\n"
+        "--json, --addresses, --trace or --unfinished switch to one line per domain as each\n"
+        "completes: text, or JSON with --json (schema: json-lines.md in the package's\n"
+        "documentation). SIGINT, SIGTERM and SIGHUP end such a run within a second with\n"
+        "whole lines, exit status 130, 143 and 129.\n"
         "\n"
         "Exit status: 0 when every domain got an answer (mx, null_mx, no_mx, nxdomain),\n"
         "1 when any ended server_failure, timeout, malformed or invalid, or output could not\n"
@@ -59,6 +61,9 @@ ParsedCommand parseCommandLine(std::span<const std::string_view> args) {
         ->type_name("[@SERVER] [DOMAIN...]");
     app.add_option("-f,--file", options.listFile,
                    "read domains from FILE, one a line (- for standard input); one line each");
+    app.add_option("--unfinished", options.unfinishedFile,
+                   "if a signal stops the run, the domains not done, one a line, for -f")
+        ->type_name("FILE");
     app.add_flag("--json", options.json, "one JSON line per domain");
     app.add_flag("--addresses", options.addresses,
                  "each exchanger's IPv4 and IPv6 addresses; one line per domain");

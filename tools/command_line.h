@@ -16,6 +16,8 @@ struct CommandOptions {
     std::string server;  // empty: the system's nameserver
     std::vector<std::string> domains;
     std::optional<std::string> listFile;  // "-": standard input
+    // Where the domains an interrupted run did not finish go, one a line.
+    std::optional<std::string> unfinishedFile;
     bool json = false;
     bool trace = false;
     bool addresses = false;
@@ -27,7 +29,7 @@ struct CommandOptions {
 
     // The lookup of one domain as text, which prints what it always printed.
     bool singleTextLookup() const {
-        return domains.size() == 1 && !listFile && !json && !trace && !addresses;
+        return domains.size() == 1 && !listFile && !json && !trace && !addresses && !unfinishedFile;
     }
 };
 

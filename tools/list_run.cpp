@@ -1,5 +1,6 @@
 #include "tools/list_run.h"
 
+#include <poll.h>
 #include <unistd.h>
 
 #include <array>
@@ -9,6 +10,7 @@
 #include "tools/json_line.h"
 #include "tools/outcome_name.h"
 #include "tools/overlong_line.h"
+#include "tools/stop_signals.h"
 #include "tools/text_line.h"
 
 namespace ombrix::tools {
@@ -22,8 +24,8 @@ constexpr const char* kClearLine = "\r\033[K";
 
 }  // namespace
 
-ListRun::ListRun(std::vector<std::string> domains, int listFd, OutputWriter& out,
-                 std::ostream& err, ListRunStyle style, ProgressReport& report)
+ListRun::ListRun(std::vector<std::string> domains, int listFd, OutputWriter& out, std::ostream& err,
+                 ListRunStyle style, ProgressReport& report)
     : domains_(std::move(domains)),
       listFd_(listFd),
       out_(out),
@@ -69,6 +71,32 @@ void ListRun::readList() {
     } else if (errno != EINTR && errno != EAGAIN) {
         listFailure_ = std::strerror(errno);
         list_.end();
+    }
+}
+
+bool ListRun::stopRequested() const {
+    return StopSignals::received() != 0;
+}
+
+bool ListRun::passRemaining(const std::function<void(const std::string&)>& keep,
+                            std::chrono::milliseconds within) {
+    const auto deadline = std::chrono::steady_clock::now() + within;
+    for (;;) {
+        while (auto domain = nextDomain()) {
+            keep(*domain);
+        }
+        if (list_.ended()) {
+            return true;
+        }
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            return false;
+        }
+        pollfd readable{listFd_, POLLIN, 0};
+        if (::poll(&readable, 1, static_cast<int>(left.count())) > 0) {
+            readList();
+        }
     }
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -38,6 +40,13 @@ class ListRun : public BulkIo {
     void report(DomainReport&& report) override;
     bool flush() override;
     void progress(const BulkProgress& progress) override;
+    // True once SIGINT, SIGTERM or SIGHUP came (see StopSignals).
+    bool stopRequested() const override;
+    // After a stop: gives `keep` every domain not yet given out (the rest of the command line
+    // and of the list), in order, reading what is left of the list for at most `within`.
+    // Over-long lines among them still get their lines. False when the list did not end in time.
+    bool passRemaining(const std::function<void(const std::string&)>& keep,
+                       std::chrono::milliseconds within);
     // Clears the status line, if one is shown.
     void clearStatus();
     // Whether every domain got an answer from the server.

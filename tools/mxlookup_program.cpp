@@ -6,15 +6,14 @@
 
 #include <array>
 #include <cerrno>
-#include <cstring>
-#include <utility>
-
 #include <cmath>
+#include <cstring>
 #include <fstream>
 #include <new>
 #include <optional>
 #include <sstream>
 #include <string_view>
+#include <utility>
 
 #include "ombrix/lookup/server_address.h"
 #include "tools/bulk/bulk_lookup.h"
@@ -24,6 +23,8 @@
 #include "tools/mxlookup_command.h"
 #include "tools/output_writer.h"
 #include "tools/resolv_conf.h"
+#include "tools/stop_signals.h"
+#include "tools/unfinished_list.h"
 
 namespace ombrix::tools {
 namespace {
@@ -168,7 +169,37 @@ bool reportList(const ListRun& run, const CommandOptions& options, std::ostream&
     return !list->lines().runawayLine() && !run.listFailure();
 }
 
+// What an interrupted run leaves: every domain it did not finish, in list order, kept for -f
+// (or counted), and a message saying what became of them.
+void keepUnfinished(BulkLookup& lookup, ListRun& run, UnfinishedList& unfinished,
+                    const CommandOptions& options, std::ostream& err) {
+    using namespace std::chrono_literals;
+    for (const auto& domain : lookup.unfinished()) {
+        unfinished.add(domain);
+    }
+    const bool listEnded =
+        run.passRemaining([&](const std::string& domain) { unfinished.add(domain); }, 500ms);
+    const int signal = StopSignals::received();
+    err << "mxlookup: stopped by " << StopSignals::name(signal) << ": " << unfinished.count()
+        << (unfinished.count() == 1 ? " domain" : " domains") << " unfinished";
+    if (options.unfinishedFile) {
+        err << ", written to " << *options.unfinishedFile << '\n';
+    } else {
+        err << " (in flight or not yet read); --unfinished FILE keeps them\n";
+    }
+    if (!listEnded) {
+        err << "mxlookup: " << *options.listFile << " did not end in time: the domains after line "
+            << run.list()->lines().counts().read << " are not counted\n";
+    }
+}
+
 int runList(const CommandOptions& options, const ProgramStreams& streams) {
+    const StopSignals stopSignals;
+    UnfinishedList unfinished(options.unfinishedFile);
+    if (unfinished.failure()) {
+        streams.err << "mxlookup: " << *unfinished.failure() << '\n';
+        return kExitUsage;
+    }
     const auto setting = serverSetting(options, streams);
     const lookup::QueryBudget budget(lookup::QueryTiming{perTry(options), options.tries});
     auto server = lookup::resolveServer(setting, budget.deadline());
@@ -183,7 +214,7 @@ int runList(const CommandOptions& options, const ProgramStreams& streams) {
     }
     const bool statusLine = streams.errIsTerminal && !options.quiet;
     ProgressReport progress(statusLine ? knownTotal(options) : std::nullopt,
-                                  ProgressReport::Clock::now());
+                            ProgressReport::Clock::now());
     OutputWriter out(streams.outFd);
     ListRun run(options.domains, list->fd(), out, streams.err,
                 ListRunStyle{options.json, options.trace, statusLine, streams.outIsTerminal,
@@ -193,17 +224,28 @@ int runList(const CommandOptions& options, const ProgramStreams& streams) {
     if (const auto failure = lookup.failure()) {
         streams.err << "mxlookup: " << failure->description << '\n';
     }
-    const bool written = lookup.run(run);
+    bool written = lookup.run(run);
     run.clearStatus();
+    if (lookup.stopped()) {
+        keepUnfinished(lookup, run, unfinished, options, streams.err);
+    }
+    // Over-long lines among those read after the stop got their lines just now.
+    written = written && out.flush();
     if (!written) {
         return reportUnwritable(out, streams.err);
+    }
+    if (!unfinished.commit()) {
+        streams.err << "mxlookup: " << *unfinished.failure() << '\n';
     }
     if (!options.quiet) {
         streams.err << progress.summary(run.withOwnReports(lookup.progress()),
                                         ProgressReport::Clock::now());
     }
     const bool wholeList = reportList(run, options, streams.err);
-    return run.allAnswered() && wholeList ? kExitAnswered : kExitError;
+    if (lookup.stopped()) {
+        return StopSignals::exitStatus(StopSignals::received());
+    }
+    return run.allAnswered() && wholeList && !unfinished.failure() ? kExitAnswered : kExitError;
 }
 
 }  // namespace

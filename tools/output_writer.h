@@ -12,6 +12,7 @@ class OutputWriter {
   public:
     explicit OutputWriter(int fd) : fd_(fd) {}
 
+    int fd() const { return fd_; }
     void write(std::string_view text);
     // Lets build append a line to the buffer in place, so the line needs no string of its own.
     template <typename Build>

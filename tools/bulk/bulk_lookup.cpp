@@ -53,10 +53,12 @@ std::size_t BulkLookup::startDomains(BulkIo& io, Clock::time_point now) {
         }
         pacer_.spend();
         ++started;
-        engine_.submitMx(request(*domain), [this, &io, domain = *domain](lookup::MxResult&& result) {
-            DomainReport report{domain, std::move(result), {}, {}};
+        const auto order = given_++;
+        const auto& kept = unreported_.emplace_hint(unreported_.end(), order, std::move(*domain));
+        engine_.submitMx(request(kept->second), [this, &io, order](lookup::MxResult&& result) {
+            DomainReport report{unreported_.at(order), std::move(result), {}, {}};
             report.trace = std::move(report.result.wire.trace);
-            deliver(std::move(report), io);
+            deliver(std::move(report), order, io);
         });
     }
     return started;
@@ -64,10 +66,10 @@ std::size_t BulkLookup::startDomains(BulkIo& io, Clock::time_point now) {
 
 // A domain's MX answer is in: its line goes out now, or once every exchanger without
 // addresses has its own answers.
-void BulkLookup::deliver(DomainReport&& report, BulkIo& io) {
+void BulkLookup::deliver(DomainReport&& report, std::uint64_t order, BulkIo& io) {
     auto& exchangers = report.result.exchangers;
     if (!settings_.addresses || exchangers.empty()) {
-        publish(std::move(report), io);
+        publish(std::move(report), order, io);
         return;
     }
     std::vector<std::size_t> unresolved;
@@ -82,7 +84,7 @@ void BulkLookup::deliver(DomainReport&& report, BulkIo& io) {
         }
     }
     if (unresolved.empty()) {
-        publish(std::move(report), io);
+        publish(std::move(report), order, io);
         return;
     }
     std::size_t slot = waiting_.size();
@@ -93,7 +95,7 @@ void BulkLookup::deliver(DomainReport&& report, BulkIo& io) {
         freeWaiting_.pop_back();
     }
     ++waitingCount_;
-    waiting_[slot] = Waiting{std::move(report), unresolved.size() * 2};
+    waiting_[slot] = Waiting{std::move(report), order, unresolved.size() * 2};
     for (const auto exchanger : unresolved) {
         askAddresses(slot, exchanger, lookup::kTypeA, io);
         askAddresses(slot, exchanger, lookup::kTypeAaaa, io);
@@ -125,11 +127,12 @@ void BulkLookup::settleExchanger(std::size_t slot, std::size_t exchanger, std::u
     if (--waiting.outstanding == 0) {
         freeWaiting_.push_back(slot);
         --waitingCount_;
-        publish(std::move(waiting.report), io);
+        publish(std::move(waiting.report), waiting.order, io);
     }
 }
 
-void BulkLookup::publish(DomainReport&& report, BulkIo& io) {
+void BulkLookup::publish(DomainReport&& report, std::uint64_t order, BulkIo& io) {
+    unreported_.erase(order);
     ++progress_.done;
     ++progress_.outcomes[indexOf(report.result.outcome)];
     io.report(std::move(report));
@@ -137,12 +140,12 @@ void BulkLookup::publish(DomainReport&& report, BulkIo& io) {
 
 int BulkLookup::waitMilliseconds(std::optional<std::chrono::milliseconds> engineWait,
                                  BulkIo& io) const {
-    auto wait = std::min<std::chrono::milliseconds>(engineWait.value_or(kProgressTick),
-                                                    kProgressTick);
+    auto wait =
+        std::min<std::chrono::milliseconds>(engineWait.value_or(kProgressTick), kProgressTick);
     if (engine_.hasRoom() && !io.listOver()) {
         if (const auto paced = pacer_.nextAllowed()) {
-            wait = std::min(wait,
-                            std::chrono::ceil<std::chrono::milliseconds>(*paced - Clock::now()));
+            wait =
+                std::min(wait, std::chrono::ceil<std::chrono::milliseconds>(*paced - Clock::now()));
         }
     }
     return static_cast<int>(std::max<std::chrono::milliseconds::rep>(0, wait.count()));
@@ -167,6 +170,10 @@ void BulkLookup::wait(int milliseconds, BulkIo& io) {
 
 bool BulkLookup::run(BulkIo& io) {
     for (;;) {
+        if (io.stopRequested()) {
+            stopped_ = true;
+            return io.flush();
+        }
         startDomains(io, Clock::now());
         const auto engineWait = engine_.process();
         const auto counters = engine_.counters();
@@ -188,6 +195,15 @@ bool BulkLookup::run(BulkIo& io) {
             wait(waitMilliseconds(engineWait, io), io);
         }
     }
+}
+
+std::vector<std::string> BulkLookup::unfinished() const {
+    std::vector<std::string> domains;
+    domains.reserve(unreported_.size());
+    for (const auto& [order, domain] : unreported_) {
+        domains.push_back(domain);
+    }
+    return domains;
 }
 
 }  // namespace ombrix::tools

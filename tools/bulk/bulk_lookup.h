@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -46,6 +47,8 @@ class BulkIo {
     virtual bool flush() = 0;
     // Called on every turn of the loop; the callee decides whether to show it.
     virtual void progress(const BulkProgress&) {}
+    // Whether the run should stop now (a signal came): nothing more is sent or reported.
+    virtual bool stopRequested() const { return false; }
 };
 
 // Looks up many domains against one server on the library's engine, each domain with its own
@@ -57,8 +60,13 @@ class BulkLookup {
   public:
     BulkLookup(const lookup::ServerAddress& server, BulkSettings settings);
 
-    // Runs until every domain is reported or io.flush() fails; returns whether all went out.
+    // Runs until every domain is reported, io.flush() fails or io asks to stop; returns
+    // whether all that was reported went out.
     bool run(BulkIo& io);
+    // Whether the run ended because io asked it to stop.
+    bool stopped() const { return stopped_; }
+    // The domains given to the run and not reported, in the order they were given.
+    std::vector<std::string> unfinished() const;
     const BulkProgress& progress() const { return progress_; }
     // Why the engine could not start, when it could not: every domain then ends with it.
     std::optional<lookup::Fault> failure() const { return engine_.failure(); }
@@ -69,17 +77,18 @@ class BulkLookup {
     // A domain whose MX answer is in, held back until its exchangers' addresses are.
     struct Waiting {
         DomainReport report;
+        std::uint64_t order = 0;
         std::size_t outstanding = 0;
     };
 
     // Submits the domains that are ready while the window and the rate allow; how many.
     std::size_t startDomains(BulkIo& io, Clock::time_point now);
     lookup::LookupRequest request(std::string domain) const;
-    void deliver(DomainReport&& report, BulkIo& io);
+    void deliver(DomainReport&& report, std::uint64_t order, BulkIo& io);
     void askAddresses(std::size_t slot, std::size_t exchanger, std::uint16_t type, BulkIo& io);
     void settleExchanger(std::size_t slot, std::size_t exchanger, std::uint16_t type,
                          lookup::AddressAnswer&& answer, BulkIo& io);
-    void publish(DomainReport&& report, BulkIo& io);
+    void publish(DomainReport&& report, std::uint64_t order, BulkIo& io);
     int waitMilliseconds(std::optional<std::chrono::milliseconds> engineWait, BulkIo& io) const;
     void wait(int milliseconds, BulkIo& io);
 
@@ -91,6 +100,10 @@ class BulkLookup {
     std::vector<std::size_t> freeWaiting_;
     std::size_t waitingCount_ = 0;
     BulkProgress progress_;
+    // The domains given and not yet reported, by the order they were given in.
+    std::map<std::uint64_t, std::string> unreported_;
+    std::uint64_t given_ = 0;
+    bool stopped_ = false;
 };
 
 }  // namespace ombrix::tools

@@ -9,8 +9,10 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <limits>
 #include <sstream>
 
+#include "testing/query_view.h"
 #include "testing/reply_builder.h"
 #include "testing/scripted_dns_server.h"
 #include "tools/mxlookup_command.h"
@@ -435,6 +437,117 @@ TEST(MxLookupProgram, AListFedSlowlyGetsEachLineAsSoonAsItIsComplete) {
     const auto fromFile = runProgram({"-q", "@" + server.setting(), "-f", list});
     std::remove(list.c_str());
     EXPECT_EQ(fromFile.out, out);
+}
+
+std::string fileText(const std::string& path) {
+    std::ostringstream text;
+    text << std::ifstream(path).rdbuf();
+    return text.str();
+}
+
+std::vector<std::string> linesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// The first word of a text line, or the domain of a JSON line.
+std::string domainOfLine(const std::string& line) {
+    if (!line.starts_with('{')) {
+        return line.substr(0, line.find(' '));
+    }
+    const auto start = line.find(R"("domain":")") + 10;
+    return line.substr(start, line.find('"', start) - start);
+}
+
+// The fast domains are answered at once, the others never: a run stopped by a signal has
+// lines for the first, and the rest (in flight or not yet read) are kept or counted.
+TEST(MxLookupProgram, ASignalEndsTheRunWithWholeLinesAndKeepsTheRest) {
+    ScriptedDnsServer server([](const Bytes& query, Responder& out) {
+        const auto asked = readQuery(query);
+        if (asked.name.starts_with("fast")) {
+            out.send(ReplyBuilder(asked.name, asked.id).mx(10, name("mx.example")).bytes());
+        }
+    });
+    std::vector<std::string> domains;
+    std::string text;
+    for (int i = 0; i < 200; ++i) {
+        domains.push_back((i % 20 < 3 ? "fast" : "slow") + std::to_string(i) + ".example");
+        text += domains.back() + (i % 50 == 0 ? "\n# a comment\n" : "\n");
+    }
+    const auto list = scratchFile("signal-list.txt");
+    std::ofstream(list) << text;
+    const struct {
+        int signal;
+        int status;
+        bool json;
+        bool keep;
+    } cases[] = {
+        {SIGINT, 130, true, true}, {SIGTERM, 143, false, false}, {SIGHUP, 129, true, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.signal);
+        const auto unfinished = scratchFile("unfinished.txt");
+        const auto errPath = scratchFile("signal-err.txt");
+        std::vector<std::string> args{
+            "--max-in-flight",      "30", "--timeout", "20", "--tries", "1",
+            "@" + server.setting(), "-f", list};
+        if (c.json) {
+            args.push_back("--json");
+        }
+        if (c.keep) {
+            args.insert(args.end(), {"--unfinished", unfinished});
+        }
+        int fromChild[2] = {-1, -1};
+        ASSERT_EQ(::pipe2(fromChild, O_CLOEXEC), 0);
+        const pid_t child =
+            startProgram(MXLOOKUP_PATH, args, {"/dev/null", {}, errPath, fromChild[1]});
+        ::close(fromChild[1]);
+        ASSERT_GT(child, 0);
+        std::string out;
+        // The fast domains among the first thirty asked: five of them.
+        EXPECT_TRUE(awaitLines(fromChild[0], out, 5)) << out;
+        ::kill(child, c.signal);
+        // Until the child closes its end.
+        awaitLines(fromChild[0], out, std::numeric_limits<std::size_t>::max());
+        ::close(fromChild[0]);
+        EXPECT_EQ(waitForProgram(child), c.status);
+        const auto err = fileText(errPath);
+
+        ASSERT_TRUE(out.empty() || out.back() == '\n') << "a line cut short";
+        std::vector<std::string> seen;
+        for (const auto& line : linesOf(out)) {
+            EXPECT_TRUE(line.starts_with("fast") || line.starts_with(R"({"domain":"fast)")) << line;
+            seen.push_back(domainOfLine(line));
+        }
+        const auto left = c.keep ? linesOf(fileText(unfinished)) : std::vector<std::string>{};
+        // What is left keeps the list's order.
+        EXPECT_TRUE(std::is_sorted(left.begin(), left.end(), [&](const auto& a, const auto& b) {
+            return std::find(domains.begin(), domains.end(), a) <
+                   std::find(domains.begin(), domains.end(), b);
+        }));
+        const auto count = std::to_string(domains.size() - seen.size());
+        if (c.keep) {
+            seen.insert(seen.end(), left.begin(), left.end());
+            std::sort(seen.begin(), seen.end());
+            auto all = domains;
+            std::sort(all.begin(), all.end());
+            EXPECT_EQ(seen, all);
+            EXPECT_NE(err.find(count + " domains unfinished, written to " + unfinished),
+                      std::string::npos)
+                << err;
+        } else {
+            EXPECT_NE(err.find(count + " domains unfinished (in flight or not yet read); "
+                                       "--unfinished FILE keeps them"),
+                      std::string::npos)
+                << err;
+        }
+        std::remove(unfinished.c_str());
+        std::remove(errPath.c_str());
+    }
+    std::remove(list.c_str());
 }
 
 }  // namespace

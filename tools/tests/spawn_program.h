@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
 #include <vector>
 
@@ -13,6 +15,12 @@ struct ProgramFiles {
     std::string err;
     int outFd = -1;
 };
+
+// Starts the program as spawnProgram does without waiting for it: its process ID, or -1.
+pid_t startProgram(const std::string& program, std::vector<std::string> args,
+                   const ProgramFiles& files);
+// Waits for a started program: its exit status, or -1 when it died by a signal.
+int waitForProgram(pid_t pid);
 
 // Runs the program with the arguments and its standard streams on the files, waits for it,
 // and returns its exit status (-1 when it could not start or died by a signal).
