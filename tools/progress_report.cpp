@@ -71,6 +71,19 @@ std::string ProgressReport::statusLine(const BulkProgress& progress, Clock::time
     return line;
 }
 
+namespace {
+
+// With exchangers' addresses: how many lookups went out and how many the cache spared.
+std::string addressLine(const BulkProgress& progress) {
+    if (progress.addressLookups == 0 && progress.addressLookupsSaved == 0) {
+        return {};
+    }
+    return "addresses: " + counted(progress.addressLookups, "lookup", "lookups") + " asked, " +
+           std::to_string(progress.addressLookupsSaved) + " saved by the cache\n";
+}
+
+}  // namespace
+
 std::string ProgressReport::summary(const BulkProgress& progress, Clock::time_point now) const {
     const double elapsed = secondsBetween(started_, now);
     const double rate = elapsed > 0 ? static_cast<double>(progress.done) / elapsed : 0;
@@ -78,7 +91,8 @@ std::string ProgressReport::summary(const BulkProgress& progress, Clock::time_po
     std::snprintf(timing, sizeof timing, " in %.2f s (%.0f/s), ", elapsed, rate);
     return counted(progress.done, "domain", "domains") + timing +
            counted(progress.sent, "query", "queries") + " sent, " +
-           counted(progress.retries, "retry", "retries") + ": " + outcomeCounts(progress) + '\n';
+           counted(progress.retries, "retry", "retries") + ": " + outcomeCounts(progress) + '\n' +
+           addressLine(progress);
 }
 
 std::string listSummary(const ListCounts& counts) {

@@ -32,7 +32,8 @@ BulkLookup::BulkLookup(const lookup::ServerAddress& server, BulkSettings setting
     : server_(server.endpointText()),
       settings_(settings),
       engine_(engineSettings(settings)),
-      pacer_(settings.rate) {}
+      pacer_(settings.rate),
+      addressCache_(settings.addressCacheEntries) {}
 
 lookup::LookupRequest BulkLookup::request(std::string domain) const {
     lookup::LookupRequest request;
@@ -102,17 +103,38 @@ void BulkLookup::deliver(DomainReport&& report, std::uint64_t order, BulkIo& io)
     }
 }
 
+// From the cache when an answer is kept, by joining a lookup of the same name in flight, or
+// by asking.
 void BulkLookup::askAddresses(std::size_t slot, std::size_t exchanger, std::uint16_t type,
                               BulkIo& io) {
-    const auto& name = waiting_[slot].report.result.exchangers[exchanger].name;
-    engine_.submitAddress(request(name), type,
-                          [this, &io, slot, exchanger, type](lookup::AddressAnswer&& answer) {
-                              settleExchanger(slot, exchanger, type, std::move(answer), io);
-                          });
+    const auto name = waiting_[slot].report.result.exchangers[exchanger].name;
+    if (const auto* kept = addressCache_.find(name, type, Clock::now())) {
+        lookup::AddressAnswer answer;
+        answer.result.status = kept->status;
+        answer.result.addresses = kept->addresses;
+        if (settings_.trace) {
+            const auto& trace = waiting_[slot].report.trace;
+            answer.wire.trace.push_back(
+                {trace.empty() ? std::chrono::microseconds{0} : trace.back().at, "from the cache"});
+        }
+        settleExchanger(slot, exchanger, type, answer, io);
+        return;
+    }
+    if (addressCache_.join(name, type, {slot, exchanger})) {
+        return;
+    }
+    ++progress_.addressLookups;
+    engine_.submitAddress(
+        request(name), type, [this, &io, name, type](lookup::AddressAnswer&& answer) {
+            const auto waiters = addressCache_.settle(name, type, answer.result, Clock::now());
+            for (const auto& waiter : waiters) {
+                settleExchanger(waiter.slot, waiter.exchanger, type, answer, io);
+            }
+        });
 }
 
 void BulkLookup::settleExchanger(std::size_t slot, std::size_t exchanger, std::uint16_t type,
-                                 lookup::AddressAnswer&& answer, BulkIo& io) {
+                                 const lookup::AddressAnswer& answer, BulkIo& io) {
     auto& waiting = waiting_[slot];
     auto& host = waiting.report.result.exchangers[exchanger];
     const std::string asked = (type == lookup::kTypeA ? "A " : "AAAA ") + host.name + ": ";
@@ -183,6 +205,7 @@ bool BulkLookup::run(BulkIo& io) {
         progress_.sent = counters.sent;
         progress_.retries = counters.retries;
         progress_.stray = counters.stray;
+        progress_.addressLookupsSaved = addressCache_.saved();
         io.progress(progress_);
         if (!io.flush()) {
             return false;

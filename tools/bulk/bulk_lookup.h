@@ -10,6 +10,7 @@
 
 #include "ombrix/lookup/lookup_engine.h"
 #include "ombrix/lookup/server_address.h"
+#include "tools/bulk/address_cache.h"
 #include "tools/bulk/bulk_progress.h"
 #include "tools/bulk/domain_report.h"
 #include "tools/bulk/send_pacer.h"
@@ -27,6 +28,8 @@ struct BulkSettings {
     bool trace = false;
     // Each exchanger's A and AAAA, asked unless the MX reply gave them already.
     bool addresses = false;
+    // Address answers kept at most: some 250 bytes each, so 16 MB at most however long the list.
+    std::size_t addressCacheEntries = 65536;
 };
 
 // Where the domains come from and where their reports go.
@@ -87,7 +90,7 @@ class BulkLookup {
     void deliver(DomainReport&& report, std::uint64_t order, BulkIo& io);
     void askAddresses(std::size_t slot, std::size_t exchanger, std::uint16_t type, BulkIo& io);
     void settleExchanger(std::size_t slot, std::size_t exchanger, std::uint16_t type,
-                         lookup::AddressAnswer&& answer, BulkIo& io);
+                         const lookup::AddressAnswer& answer, BulkIo& io);
     void publish(DomainReport&& report, std::uint64_t order, BulkIo& io);
     int waitMilliseconds(std::optional<std::chrono::milliseconds> engineWait, BulkIo& io) const;
     void wait(int milliseconds, BulkIo& io);
@@ -99,6 +102,7 @@ class BulkLookup {
     std::vector<Waiting> waiting_;
     std::vector<std::size_t> freeWaiting_;
     std::size_t waitingCount_ = 0;
+    AddressCache addressCache_;
     BulkProgress progress_;
     // The domains given and not yet reported, by the order they were given in.
     std::map<std::uint64_t, std::string> unreported_;
