@@ -6,8 +6,8 @@
 namespace ombrix::tools {
 namespace {
 
-// "@SERVER" may stand anywhere among the domains, as a DNS client takes it; one server only,
-// and no domain may be empty.
+// "@SERVER" may stand anywhere among the domains, as a DNS client takes it, and as often as
+// there are servers; no domain may be empty.
 std::optional<std::string> takeTargets(std::vector<std::string> targets, CommandOptions& options) {
     for (auto& target : targets) {
         if (target.empty()) {
@@ -17,10 +17,8 @@ std::optional<std::string> takeTargets(std::vector<std::string> targets, Command
             options.domains.push_back(std::move(target));
         } else if (target.size() == 1) {
             return "@ needs a server";
-        } else if (!options.server.empty()) {
-            return "only one @SERVER may be given";
         } else {
-            options.server = target.substr(1);
+            options.servers.push_back(target.substr(1));
         }
     }
     if (options.domains.empty() && !options.listFile) {
@@ -36,8 +34,10 @@ ParsedCommand parseCommandLine(std::span<const std::string_view> args) {
     auto& options = parsed.options;
     CLI::App app(
         "Looks up the mail exchangers (MX) of domains, asking SERVER (an address or a host\n"
-        "name, either with :PORT; default: the first nameserver of /etc/resolv.conf, or\n"
-        "127.0.0.1 when it names none).",
+        "name, either with :PORT; default: the nameservers of /etc/resolv.conf, or\n"
+        "127.0.0.1 when it names none). Several @SERVERs share the domains; a try that\n"
+        "fails on one is asked again on another, and a server that keeps failing is set\n"
+        "aside until it answers again.",
         "mxlookup");
     app.footer(
         "One DOMAIN prints the count, the best exchanger and one [PREFERENCE] NAME line per\n"
@@ -63,6 +63,9 @@ ParsedCommand parseCommandLine(std::span<const std::string_view> args) {
                    "read domains from FILE, one a line (- for standard input); one line each");
     app.add_option("--unfinished", options.unfinishedFile,
                    "if a signal stops the run, the domains not done, one a line, for -f")
+        ->type_name("FILE");
+    app.add_option("--servers", options.serversFile,
+                   "ask the servers of FILE, one a line as @SERVER takes them; one line each")
         ->type_name("FILE");
     app.add_flag("--json", options.json, "one JSON line per domain");
     app.add_flag("--addresses", options.addresses,

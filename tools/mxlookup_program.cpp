@@ -23,6 +23,7 @@
 #include "tools/mxlookup_command.h"
 #include "tools/output_writer.h"
 #include "tools/resolv_conf.h"
+#include "tools/server_list.h"
 #include "tools/stop_signals.h"
 #include "tools/unfinished_list.h"
 
@@ -42,18 +43,34 @@ int reportUnwritable(const OutputWriter& out, std::ostream& err) {
     return kExitError;
 }
 
-std::string serverSetting(const CommandOptions& options, const ProgramStreams& streams) {
-    if (!options.server.empty()) {
-        return options.server;
+// The servers to ask: those of the command line, then those of --servers; without any,
+// every nameserver of resolv.conf. Why not, when the file cannot be read.
+lookup::Expected<std::vector<std::string>, std::string> serverSettings(
+    const CommandOptions& options, const ProgramStreams& streams) {
+    auto settings = options.servers;
+    if (options.serversFile) {
+        std::ifstream file(*options.serversFile);
+        if (!file) {
+            return lookup::Unexpected("cannot read " + *options.serversFile + ": " +
+                                      std::strerror(errno));
+        }
+        auto listed = serverList(file);
+        settings.insert(settings.end(), listed.begin(), listed.end());
+        if (listed.empty()) {
+            return lookup::Unexpected(*options.serversFile + " names no server");
+        }
     }
-    std::ifstream conf(streams.resolvConfPath);
-    return firstNameserver(conf);
+    if (settings.empty()) {
+        std::ifstream conf(streams.resolvConfPath);
+        settings = nameservers(conf);
+    }
+    return settings;
 }
 
 int runSingle(const CommandOptions& options, const ProgramStreams& streams) {
     std::vector<std::string_view> args;
-    const std::string at = "@" + options.server;
-    if (!options.server.empty()) {
+    const std::string at = options.servers.empty() ? "" : "@" + options.servers.front();
+    if (!at.empty()) {
         args.push_back(at);
     }
     args.push_back(options.domains.front());
@@ -200,12 +217,20 @@ int runList(const CommandOptions& options, const ProgramStreams& streams) {
         streams.err << "mxlookup: " << *unfinished.failure() << '\n';
         return kExitUsage;
     }
-    const auto setting = serverSetting(options, streams);
+    const auto settings = serverSettings(options, streams);
+    if (!settings) {
+        streams.err << "mxlookup: " << settings.error() << '\n';
+        return kExitUsage;
+    }
     const lookup::QueryBudget budget(lookup::QueryTiming{perTry(options), options.tries});
-    auto server = lookup::resolveServer(setting, budget.deadline());
-    if (!server) {
-        streams.err << errorLine(server.error(), setting);
-        return kExitError;
+    std::vector<lookup::ServerAddress> servers;
+    for (const auto& setting : settings.value()) {
+        auto server = lookup::resolveServer(setting, budget.deadline());
+        if (!server) {
+            streams.err << errorLine(server.error(), setting);
+            return kExitError;
+        }
+        servers.push_back(std::move(server.value()));
     }
     const auto list = openList(options, streams);
     if (!list) {
@@ -218,9 +243,9 @@ int runList(const CommandOptions& options, const ProgramStreams& streams) {
     OutputWriter out(streams.outFd);
     ListRun run(options.domains, list->fd(), out, streams.err,
                 ListRunStyle{options.json, options.trace, statusLine, streams.outIsTerminal,
-                             server.value().endpointText()},
+                             servers.front().endpointText()},
                 progress);
-    BulkLookup lookup(server.value(), bulkSettings(options));
+    BulkLookup lookup(servers, bulkSettings(options));
     if (const auto failure = lookup.failure()) {
         streams.err << "mxlookup: " << failure->description << '\n';
     }
@@ -239,7 +264,8 @@ int runList(const CommandOptions& options, const ProgramStreams& streams) {
     }
     if (!options.quiet) {
         streams.err << progress.summary(run.withOwnReports(lookup.progress()),
-                                        ProgressReport::Clock::now());
+                                        ProgressReport::Clock::now())
+                    << lookup.serverSummary();
     }
     const bool wholeList = reportList(run, options, streams.err);
     if (lookup.stopped()) {

@@ -26,18 +26,29 @@ lookup::EngineSettings engineSettings(const BulkSettings& settings) {
     return engine;
 }
 
+std::vector<std::string> endpoints(const std::vector<lookup::ServerAddress>& servers) {
+    std::vector<std::string> names;
+    for (const auto& server : servers) {
+        names.push_back(server.endpointText());
+    }
+    return names;
+}
+
 }  // namespace
 
 BulkLookup::BulkLookup(const lookup::ServerAddress& server, BulkSettings settings)
-    : server_(server.endpointText()),
-      settings_(settings),
+    : BulkLookup(std::vector{server}, settings) {}
+
+BulkLookup::BulkLookup(const std::vector<lookup::ServerAddress>& servers, BulkSettings settings)
+    : settings_(settings),
+      pool_(endpoints(servers), settings.timeout, settings.timeout * settings.tries),
       engine_(engineSettings(settings)),
       pacer_(settings.rate),
       addressCache_(settings.addressCacheEntries) {}
 
-lookup::LookupRequest BulkLookup::request(std::string domain) const {
+lookup::LookupRequest BulkLookup::request(std::string domain, std::string server) const {
     lookup::LookupRequest request;
-    request.server = server_;
+    request.server = std::move(server);
     request.domain = std::move(domain);
     request.timeout = settings_.timeout;
     request.tries = settings_.tries;
@@ -55,14 +66,73 @@ std::size_t BulkLookup::startDomains(BulkIo& io, Clock::time_point now) {
         pacer_.spend();
         ++started;
         const auto order = given_++;
-        const auto& kept = unreported_.emplace_hint(unreported_.end(), order, std::move(*domain));
-        engine_.submitMx(request(kept->second), [this, &io, order](lookup::MxResult&& result) {
-            DomainReport report{unreported_.at(order), std::move(result), {}, {}};
-            report.trace = std::move(report.result.wire.trace);
-            deliver(std::move(report), order, io);
-        });
+        unreported_.emplace_hint(unreported_.end(), order, std::move(*domain));
+        startMx(order, io);
     }
     return started;
+}
+
+// One server: the engine tries it as often as the domain may. Several: one try at a time.
+void BulkLookup::startMx(std::uint64_t order, BulkIo& io) {
+    if (pool_.size() > 1) {
+        attempts_.emplace(order, Attempt{std::vector<bool>(pool_.size()), 0, Clock::now(), {}, {}});
+        tryElsewhere(order, io);
+        return;
+    }
+    engine_.submitMx(request(unreported_.at(order), pool_.name(0)),
+                     [this, &io, order](lookup::MxResult&& result) {
+                         DomainReport report{unreported_.at(order), std::move(result), {}, {}};
+                         report.trace = std::move(report.result.wire.trace);
+                         deliver(std::move(report), order, io);
+                     });
+}
+
+void BulkLookup::tryElsewhere(std::uint64_t order, BulkIo& io) {
+    auto& attempt = attempts_.at(order);
+    const auto now = Clock::now();
+    const auto server = pool_.choose(attempt.tried, now);
+    if (!server) {
+        lookup::MxResult result;
+        result.wire.server = attempt.lastServer;
+        result.fault = lookup::Fault{lookup::Fault::Kind::noReply,
+                                     "every server has been set aside for longer than a "
+                                     "domain's time, none answering"};
+        finishAttempt(order, std::move(result), io);
+        return;
+    }
+    attempt.tried[*server] = true;
+    auto single = request(unreported_.at(order), pool_.name(*server));
+    single.tries = 1;
+    engine_.submitMx(single, [this, &io, order, server = *server, now](lookup::MxResult&& result) {
+        tryDone(order, server, now, std::move(result), io);
+    });
+}
+
+void BulkLookup::tryDone(std::uint64_t order, std::size_t server, Clock::time_point sentAt,
+                         lookup::MxResult&& result, BulkIo& io) {
+    pool_.finished(server, result.outcome, result.wire.roundTrip, Clock::now());
+    auto& attempt = attempts_.at(order);
+    attempt.tries += result.wire.tries;
+    attempt.lastServer = pool_.name(server);
+    const auto offset =
+        std::chrono::duration_cast<std::chrono::microseconds>(sentAt - attempt.firstSent);
+    for (auto& event : result.wire.trace) {
+        attempt.trace.push_back({event.at + offset, "@" + pool_.name(server) + " " + event.what});
+    }
+    const bool final = !result.temporary() || result.outcome == lookup::Outcome::invalidDomain;
+    if (final || attempt.tries >= settings_.tries) {
+        finishAttempt(order, std::move(result), io);
+    } else {
+        tryElsewhere(order, io);
+    }
+}
+
+void BulkLookup::finishAttempt(std::uint64_t order, lookup::MxResult&& result, BulkIo& io) {
+    auto attempt = std::move(attempts_.at(order));
+    attempts_.erase(order);
+    result.wire.tries = attempt.tries;
+    DomainReport report{unreported_.at(order), std::move(result), {}, std::move(attempt.trace)};
+    deliver(std::move(report), order, io);
 }
 
 // A domain's MX answer is in: its line goes out now, or once every exchanger without
@@ -124,13 +194,14 @@ void BulkLookup::askAddresses(std::size_t slot, std::size_t exchanger, std::uint
         return;
     }
     ++progress_.addressLookups;
-    engine_.submitAddress(
-        request(name), type, [this, &io, name, type](lookup::AddressAnswer&& answer) {
-            const auto waiters = addressCache_.settle(name, type, answer.result, Clock::now());
-            for (const auto& waiter : waiters) {
-                settleExchanger(waiter.slot, waiter.exchanger, type, answer, io);
-            }
-        });
+    engine_.submitAddress(request(name, waiting_[slot].report.result.wire.server), type,
+                          [this, &io, name, type](lookup::AddressAnswer&& answer) {
+                              const auto waiters =
+                                  addressCache_.settle(name, type, answer.result, Clock::now());
+                              for (const auto& waiter : waiters) {
+                                  settleExchanger(waiter.slot, waiter.exchanger, type, answer, io);
+                              }
+                          });
 }
 
 void BulkLookup::settleExchanger(std::size_t slot, std::size_t exchanger, std::uint16_t type,
@@ -218,6 +289,10 @@ bool BulkLookup::run(BulkIo& io) {
             wait(waitMilliseconds(engineWait, io), io);
         }
     }
+}
+
+std::string BulkLookup::serverSummary() const {
+    return pool_.size() > 1 ? pool_.summary(Clock::now()) : std::string();
 }
 
 std::vector<std::string> BulkLookup::unfinished() const {

@@ -6,6 +6,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "ombrix/lookup/lookup_engine.h"
@@ -14,6 +15,7 @@
 #include "tools/bulk/bulk_progress.h"
 #include "tools/bulk/domain_report.h"
 #include "tools/bulk/send_pacer.h"
+#include "tools/bulk/server_pool.h"
 
 namespace ombrix::tools {
 
@@ -62,6 +64,10 @@ class BulkIo {
 class BulkLookup {
   public:
     BulkLookup(const lookup::ServerAddress& server, BulkSettings settings);
+    // Several servers: each try of a domain goes to one it has not tried while there is one
+    // (see ServerPool); an answer (NOERROR, NXDOMAIN) is final, anything else is asked again
+    // elsewhere while the domain's tries last.
+    BulkLookup(const std::vector<lookup::ServerAddress>& servers, BulkSettings settings);
 
     // Runs until every domain is reported, io.flush() fails or io asks to stop; returns
     // whether all that was reported went out.
@@ -70,6 +76,8 @@ class BulkLookup {
     bool stopped() const { return stopped_; }
     // The domains given to the run and not reported, in the order they were given.
     std::vector<std::string> unfinished() const;
+    // With several servers, one line per server on how it did; empty with one.
+    std::string serverSummary() const;
     const BulkProgress& progress() const { return progress_; }
     // Why the engine could not start, when it could not: every domain then ends with it.
     std::optional<lookup::Fault> failure() const { return engine_.failure(); }
@@ -86,7 +94,21 @@ class BulkLookup {
 
     // Submits the domains that are ready while the window and the rate allow; how many.
     std::size_t startDomains(BulkIo& io, Clock::time_point now);
-    lookup::LookupRequest request(std::string domain) const;
+    // A domain's tries across several servers so far.
+    struct Attempt {
+        std::vector<bool> tried;
+        int tries = 0;
+        Clock::time_point firstSent{};
+        std::vector<TraceEvent> trace;
+        std::string lastServer;
+    };
+
+    lookup::LookupRequest request(std::string domain, std::string server) const;
+    void startMx(std::uint64_t order, BulkIo& io);
+    void tryElsewhere(std::uint64_t order, BulkIo& io);
+    void tryDone(std::uint64_t order, std::size_t server, Clock::time_point sentAt,
+                 lookup::MxResult&& result, BulkIo& io);
+    void finishAttempt(std::uint64_t order, lookup::MxResult&& result, BulkIo& io);
     void deliver(DomainReport&& report, std::uint64_t order, BulkIo& io);
     void askAddresses(std::size_t slot, std::size_t exchanger, std::uint16_t type, BulkIo& io);
     void settleExchanger(std::size_t slot, std::size_t exchanger, std::uint16_t type,
@@ -95,8 +117,9 @@ class BulkLookup {
     int waitMilliseconds(std::optional<std::chrono::milliseconds> engineWait, BulkIo& io) const;
     void wait(int milliseconds, BulkIo& io);
 
-    std::string server_;
     BulkSettings settings_;
+    ServerPool pool_;
+    std::unordered_map<std::uint64_t, Attempt> attempts_;
     lookup::LookupEngine engine_;
     SendPacer pacer_;
     std::vector<Waiting> waiting_;
