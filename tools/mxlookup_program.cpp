@@ -246,11 +246,11 @@ int runList(const CommandOptions& options, const ProgramStreams& streams) {
                              servers.front().endpointText()},
                 progress);
     BulkLookup lookup(servers, bulkSettings(options));
+    bool written = lookup.run(run);
+    run.clearStatus();
     if (const auto failure = lookup.failure()) {
         streams.err << "mxlookup: " << failure->description << '\n';
     }
-    bool written = lookup.run(run);
-    run.clearStatus();
     if (lookup.stopped()) {
         keepUnfinished(lookup, run, unfinished, options, streams.err);
     }

@@ -79,7 +79,8 @@ class BulkLookup {
     // With several servers, one line per server on how it did; empty with one.
     std::string serverSummary() const;
     const BulkProgress& progress() const { return progress_; }
-    // Why the engine could not start, when it could not: every domain then ends with it.
+    // Why the engine could not open its descriptor, when it could not: every domain not yet
+    // reported then ends with it.
     std::optional<lookup::Fault> failure() const { return engine_.failure(); }
 
   private:
