@@ -108,6 +108,9 @@ BulkProgress ListRun::withOwnReports(BulkProgress progress) const {
 
 void ListRun::report(DomainReport&& report) {
     allAnswered_ = allAnswered_ && isAnswer(report.result.outcome);
+    if (report.serversAside && keepAside_) {
+        keepAside_(report.domain);
+    }
     if (style_.json) {
         out_.writeWith([&](std::string& buffer) { appendJsonLine(report, buffer); });
     } else {

@@ -47,6 +47,10 @@ class ListRun : public BulkIo {
     // Over-long lines among them still get their lines. False when the list did not end in time.
     bool passRemaining(const std::function<void(const std::string&)>& keep,
                        std::chrono::milliseconds within);
+    // Where the domains that ended because every server was set aside go, besides their lines.
+    void keepServersAside(std::function<void(const std::string&)> keep) {
+        keepAside_ = std::move(keep);
+    }
     // Clears the status line, if one is shown.
     void clearStatus();
     // Whether every domain got an answer from the server.
@@ -72,6 +76,7 @@ class ListRun : public BulkIo {
     bool statusShown_ = false;
     bool allAnswered_ = true;
     std::size_t endedHere_ = 0;
+    std::function<void(const std::string&)> keepAside_;
 };
 
 }  // namespace ombrix::tools

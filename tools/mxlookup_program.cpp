@@ -246,6 +246,7 @@ int runList(const CommandOptions& options, const ProgramStreams& streams) {
                              servers.front().endpointText()},
                 progress);
     BulkLookup lookup(servers, bulkSettings(options));
+    run.keepServersAside([&](const std::string& domain) { unfinished.add(domain); });
     bool written = lookup.run(run);
     run.clearStatus();
     if (const auto failure = lookup.failure()) {
@@ -253,6 +254,13 @@ int runList(const CommandOptions& options, const ProgramStreams& streams) {
     }
     if (lookup.stopped()) {
         keepUnfinished(lookup, run, unfinished, options, streams.err);
+    } else if (unfinished.count() > 0) {
+        streams.err << "mxlookup: " << unfinished.count()
+                    << (unfinished.count() == 1 ? " domain" : " domains")
+                    << " ended while every server was set aside"
+                    << (options.unfinishedFile ? ", written to " + *options.unfinishedFile
+                                               : std::string("; --unfinished FILE keeps them"))
+                    << '\n';
     }
     // Over-long lines among those read after the stop got their lines just now.
     written = written && out.flush();

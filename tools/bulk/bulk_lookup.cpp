@@ -97,7 +97,7 @@ void BulkLookup::tryElsewhere(std::uint64_t order, BulkIo& io) {
         result.fault = lookup::Fault{lookup::Fault::Kind::noReply,
                                      "every server has been set aside for longer than a "
                                      "domain's time, none answering"};
-        finishAttempt(order, std::move(result), io);
+        finishAttempt(order, std::move(result), io, true);
         return;
     }
     attempt.tried[*server] = true;
@@ -127,11 +127,13 @@ void BulkLookup::tryDone(std::uint64_t order, std::size_t server, Clock::time_po
     }
 }
 
-void BulkLookup::finishAttempt(std::uint64_t order, lookup::MxResult&& result, BulkIo& io) {
+void BulkLookup::finishAttempt(std::uint64_t order, lookup::MxResult&& result, BulkIo& io,
+                               bool serversAside) {
     auto attempt = std::move(attempts_.at(order));
     attempts_.erase(order);
     result.wire.tries = attempt.tries;
-    DomainReport report{unreported_.at(order), std::move(result), {}, std::move(attempt.trace)};
+    DomainReport report{
+        unreported_.at(order), std::move(result), {}, std::move(attempt.trace), serversAside};
     deliver(std::move(report), order, io);
 }
 

@@ -109,7 +109,8 @@ class BulkLookup {
     void tryElsewhere(std::uint64_t order, BulkIo& io);
     void tryDone(std::uint64_t order, std::size_t server, Clock::time_point sentAt,
                  lookup::MxResult&& result, BulkIo& io);
-    void finishAttempt(std::uint64_t order, lookup::MxResult&& result, BulkIo& io);
+    void finishAttempt(std::uint64_t order, lookup::MxResult&& result, BulkIo& io,
+                       bool serversAside = false);
     void deliver(DomainReport&& report, std::uint64_t order, BulkIo& io);
     void askAddresses(std::size_t slot, std::size_t exchanger, std::uint16_t type, BulkIo& io);
     void settleExchanger(std::size_t slot, std::size_t exchanger, std::uint16_t type,

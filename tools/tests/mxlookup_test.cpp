@@ -565,5 +565,34 @@ TEST(MxLookupProgram, ServersFromAFileShareTheList) {
     std::remove(list.c_str());
 }
 
+// Two servers that refuse everything: set aside at once, and past a domain's budget the rest
+// of the list ends without waiting, kept for a later run.
+TEST(MxLookupProgram, WhenEveryServerIsSetAsideTheRestEndsAtOnceAndIsKept) {
+    const auto closed = [] { return "@127.0.0.1:" + std::to_string(testing::closedUdpPort()); };
+    std::string text;
+    for (int i = 0; i < 400; ++i) {
+        text += "d" + std::to_string(i) + ".example\n";
+    }
+    const auto list = writeList("aside.txt", text);
+    const auto kept = scratchFile("aside-kept.txt");
+    const auto run = runProgram({closed(), closed(), "--timeout", "0.02", "--tries", "2", "--rate",
+                                 "800", "--json", "-f", list, "--unfinished", kept});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(lineCount(run.out), 400u);
+    const auto left = linesOf(fileText(kept));
+    std::remove(list.c_str());
+    std::remove(kept.c_str());
+    ASSERT_FALSE(left.empty()) << run.err;
+    for (const auto& domain : left) {
+        EXPECT_TRUE(contains(run.out, R"({"domain":")" + domain + R"(","outcome":"timeout")"))
+            << domain;
+    }
+    EXPECT_TRUE(contains(run.out, "every server has been set aside")) << run.out;
+    EXPECT_TRUE(
+        contains(run.err, std::to_string(left.size()) +
+                              " domains ended while every server was set aside, written to "))
+        << run.err;
+}
+
 }  // namespace
 }  // namespace ombrix::tools
