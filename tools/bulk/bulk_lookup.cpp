@@ -123,6 +123,7 @@ void BulkLookup::tryDone(std::uint64_t order, std::size_t server, Clock::time_po
     if (final || attempt.tries >= settings_.tries) {
         finishAttempt(order, std::move(result), io);
     } else {
+        ++retriesElsewhere_;
         tryElsewhere(order, io);
     }
 }
@@ -276,7 +277,7 @@ bool BulkLookup::run(BulkIo& io) {
         progress_.window = counters.window;
         progress_.windowCuts = counters.windowCuts;
         progress_.sent = counters.sent;
-        progress_.retries = counters.retries;
+        progress_.retries = counters.retries + retriesElsewhere_;
         progress_.stray = counters.stray;
         progress_.addressLookupsSaved = addressCache_.saved();
         io.progress(progress_);

@@ -132,6 +132,7 @@ class BulkLookup {
     // The domains given and not yet reported, by the order they were given in.
     std::map<std::uint64_t, std::string> unreported_;
     std::uint64_t given_ = 0;
+    std::uint64_t retriesElsewhere_ = 0;  // tries after a domain's first, on another server
     bool stopped_ = false;
 };
 
