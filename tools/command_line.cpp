@@ -34,8 +34,8 @@ ParsedCommand parseCommandLine(std::span<const std::string_view> args) {
     auto& options = parsed.options;
     CLI::App app(
         "Looks up the mail exchangers (MX) of domains, asking SERVER (an address or a host\n"
-        "name, either with :PORT; default: the nameservers of /etc/resolv.conf, or\n"
-        "127.0.0.1 when it names none). Several @SERVERs share the domains; a try that\n"
+        "name, either with :PORT; default: the nameservers of /etc/resolv.conf, the first\n"
+        "for one domain, or 127.0.0.1 when it names none). Several @SERVERs share the domains; a try that\n"
         "fails on one is asked again on another, and a server that keeps failing is set\n"
         "aside until it answers again.",
         "mxlookup");
@@ -65,7 +65,7 @@ ParsedCommand parseCommandLine(std::span<const std::string_view> args) {
                    "if a signal stops the run, the domains not done, one a line, for -f")
         ->type_name("FILE");
     app.add_option("--servers", options.serversFile,
-                   "ask the servers of FILE, one a line as @SERVER takes them; one line each")
+                   "ask the servers of FILE, one a line as @SERVER takes them; one line per domain")
         ->type_name("FILE");
     app.add_flag("--json", options.json, "one JSON line per domain");
     app.add_flag("--addresses", options.addresses,
