@@ -44,6 +44,8 @@ void check(std::span<const std::uint8_t> message, const WireName& qname, std::ui
     require(result.fault.has_value() == isFailure(result.status));
     require(!result.fault || !result.fault->description.empty());
     require(listsAddresses(result.status) == !result.addresses.empty());
+    // Only an answer may be kept, so only an answer says for how long.
+    require(!isFailure(result.status) || result.ttl == 0);
     require(result.status != AddressStatus::addressLiteral &&
             result.status != AddressStatus::noReply);
     // The OPT's code widens the header's; a malformed reply has no OPT.

@@ -1,5 +1,7 @@
-// Any bytes as the text of a report (input domain, exchanger names, canonical name, fault,
-// trace): the line is one line of valid JSON that keeps every text that was valid UTF-8.
+// Any bytes as the text of a report (input domain, exchanger names, addresses, canonical
+// name, fault, trace): the line is one line of valid JSON that a separate JSON library reads
+// and writes back byte for byte, and every text comes out as that library writes it, bad
+// UTF-8 replaced the same way.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -28,13 +30,11 @@ std::string piece(lookup::ByteReader& reader) {
                  : std::string();
 }
 
-bool validUtf8(const std::string& text) {
-    try {
-        (void)nlohmann::json(text).dump();
-        return true;
-    } catch (const nlohmann::json::exception&) {
-        return false;
-    }
+using Json = nlohmann::ordered_json;
+
+// The text as the reference library writes it, bad bytes replaced.
+std::string referenceString(const std::string& text) {
+    return Json(text).dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
 }  // namespace
@@ -49,9 +49,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (const auto rcode = reader.u8(); rcode && *rcode < 32) {
         report.result.rcode = *rcode;
     }
+    const bool addresses = reader.u8().value_or(0) % 2 == 1;
     for (int i = reader.u8().value_or(0) % 4; i > 0; --i) {
         report.result.exchangers.push_back(
             {reader.u16().value_or(0), piece(reader), reader.u32().value_or(0), {}, {}});
+        if (addresses) {
+            report.result.exchangers.back().ipv4 = {piece(reader)};
+            report.addressStatus.push_back(
+                static_cast<lookup::AddressStatus>(reader.u8().value_or(0) % 8));
+        }
     }
     if (reader.u8().value_or(0) % 2 == 1) {
         report.result.canonicalName = piece(reader);
@@ -62,14 +68,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         report.result.fault = lookup::Fault{kind, piece(reader)};
     }
     report.result.wire.tries = reader.u8().value_or(0) % 4;
-    report.trace.push_back({std::chrono::microseconds(reader.u16().value_or(0)), piece(reader)});
+    report.result.wire.roundTrip = std::chrono::microseconds(reader.u32().value_or(0));
+    report.trace.push_back({std::chrono::microseconds(reader.u32().value_or(0)), piece(reader)});
 
     const auto line = tools::toJsonLine(report);
     require(!line.empty() && line.back() == '\n' && line.find('\n') == line.size() - 1);
-    const auto parsed = nlohmann::json::parse(line);
-    if (validUtf8(report.domain)) {
-        require(parsed.at("domain") == report.domain);
-    }
+    const auto parsed = Json::parse(line);
+    require(parsed.dump() + '\n' == line);
+    require(parsed.at("domain").dump() == referenceString(report.domain));
+    require(parsed.at("trace").at(0).at("event").dump() == referenceString(report.trace[0].what));
+    const auto at = static_cast<double>(report.trace[0].at.count()) / 1000.0;
+    require(parsed.at("trace").at(0).at("at_ms").dump() == Json(at).dump());
     require(parsed.at("exchangers").size() == report.result.exchangers.size());
     require(parsed.contains("error") == report.result.fault.has_value());
     return 0;

@@ -101,14 +101,15 @@ class ReplyBuilder {
     std::uint16_t offset() const { return static_cast<std::uint16_t>(bytes_.size()); }
 
     ReplyBuilder& answer(const Bytes& owner, std::uint16_t type, const Bytes& data,
-                         std::uint16_t rrClass = 1) {
-        return record(6, owner, type, data, rrClass);
+                         std::uint16_t rrClass = 1, std::uint32_t ttl = 3600) {
+        return record(6, owner, type, data, rrClass, ttl);
     }
     ReplyBuilder& mx(std::uint16_t pref, const Bytes& exchange) {
         return answer(pointerTo(kQuestionOffset), 15, mxData(pref, exchange));
     }
-    ReplyBuilder& authority(const Bytes& owner, std::uint16_t type, const Bytes& data) {
-        return record(8, owner, type, data, 1);
+    ReplyBuilder& authority(const Bytes& owner, std::uint16_t type, const Bytes& data,
+                            std::uint32_t ttl = 3600) {
+        return record(8, owner, type, data, 1, ttl);
     }
     ReplyBuilder& additional(const Bytes& owner, std::uint16_t type, const Bytes& data) {
         return record(10, owner, type, data, 1);

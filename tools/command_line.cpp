@@ -6,21 +6,21 @@
 namespace ombrix::tools {
 namespace {
 
-// "@SERVER" may only come first, and no domain may be empty.
+// "@SERVER" may stand anywhere among the domains, as a DNS client takes it, and as often as
+// there are servers; no domain may be empty.
 std::optional<std::string> takeTargets(std::vector<std::string> targets, CommandOptions& options) {
-    if (!targets.empty() && targets.front().starts_with('@')) {
-        options.server = targets.front().substr(1);
-        if (options.server.empty()) {
-            return "@ needs a server";
-        }
-        targets.erase(targets.begin());
-    }
     for (auto& target : targets) {
-        if (target.empty() || target.starts_with('@')) {
-            return target.empty() ? "a domain may not be empty" : "@SERVER must come first";
+        if (target.empty()) {
+            return "a domain may not be empty";
+        }
+        if (!target.starts_with('@')) {
+            options.domains.push_back(std::move(target));
+        } else if (target.size() == 1) {
+            return "@ needs a server";
+        } else {
+            options.servers.push_back(target.substr(1));
         }
     }
-    options.domains = std::move(targets);
     if (options.domains.empty() && !options.listFile) {
         return "no domain given";
     }
@@ -32,13 +32,20 @@ std::optional<std::string> takeTargets(std::vector<std::string> targets, Command
 ParsedCommand parseCommandLine(std::span<const std::string_view> args) {
     ParsedCommand parsed;
     auto& options = parsed.options;
-    CLI::App app("Looks up the mail exchangers (MX) of domains, asking SERVER (an address or a host\n"
-                 "name, either with :PORT; default: the first nameserver of /etc/resolv.conf).",
-                 "mxlookup");
+    CLI::App app(
+        "Looks up the mail exchangers (MX) of domains, asking SERVER (an address or a host\n"
+        "name, either with :PORT; default: the nameservers of /etc/resolv.conf, the first\n"
+        "for one domain, or 127.0.0.1 when it names none). Several @SERVERs share the domains; a try that\n"
+        "fails on one is asked again on another, and a server that keeps failing is set\n"
+        "aside until it answers again.",
+        "mxlookup");
     app.footer(
-        "One DOMAIN without --json and --trace prints the count, the best exchanger and one\n"
-        "[PREFERENCE] NAME line per exchanger. Several domains, or -f, print one line per\n"
-        "domain as each completes: text, or JSON with --json.\n"
+        "One DOMAIN prints the count, the best exchanger and one [PREFERENCE] NAME line per\n"
+        "exchanger, and an Outcome line when the answer names none. Several domains, -f,\n"
+        "--json, --addresses, --trace or --unfinished switch to one line per domain as each\n"
+        "completes: text, or JSON with --json (schema: json-lines.md in the package's\n"
+        "documentation). SIGINT, SIGTERM and SIGHUP end such a run within a second with\n"
+        "whole lines, exit status 130, 143 and 129.\n"
         "\n"
         "Exit status: 0 when every domain got an answer (mx, null_mx, no_mx, nxdomain),\n"
         "1 when any ended server_failure, timeout, malformed or invalid, or output could not\n"
@@ -50,13 +57,21 @@ ParsedCommand parseCommandLine(std::span<const std::string_view> args) {
     std::vector<std::string> targets;
     std::size_t maxInFlight = 0;
     double rate = 0;
-    app.add_option("targets", targets, "the server to ask (first, with @) and the domains")
+    app.add_option("targets", targets, "the server to ask (with @, anywhere) and the domains")
         ->type_name("[@SERVER] [DOMAIN...]");
     app.add_option("-f,--file", options.listFile,
-                   "read domains from FILE, one a line (- for standard input)");
+                   "read domains from FILE, one a line (- for standard input); one line each");
+    app.add_option("--unfinished", options.unfinishedFile,
+                   "if a signal stops the run, the domains not done, one a line, for -f")
+        ->type_name("FILE");
+    app.add_option("--servers", options.serversFile,
+                   "ask the servers of FILE, one a line as @SERVER takes them; one line per domain")
+        ->type_name("FILE");
     app.add_flag("--json", options.json, "one JSON line per domain");
-    app.add_flag("--addresses", options.addresses, "each exchanger's IPv4 and IPv6 addresses");
-    app.add_flag("--trace", options.trace, "what happened on the wire, per query");
+    app.add_flag("--addresses", options.addresses,
+                 "each exchanger's IPv4 and IPv6 addresses; one line per domain");
+    app.add_flag("--trace", options.trace,
+                 "what happened on the wire, per query; one line per domain");
     app.add_option("--timeout", options.timeoutSeconds, "seconds each try waits (default 2)")
         ->check(CLI::Range(0.001, 3600.0));
     app.add_option("--tries", options.tries, "tries per domain (default 3)")

@@ -13,9 +13,13 @@ inline constexpr const char* kUsageLine = "usage: mxlookup [OPTIONS] [@SERVER] [
 
 // What the command line asks for.
 struct CommandOptions {
-    std::string server;  // empty: the system's nameserver
+    // Each "@SERVER" in order; with none and no serversFile, every nameserver of resolv.conf.
+    std::vector<std::string> servers;
+    std::optional<std::string> serversFile;
     std::vector<std::string> domains;
     std::optional<std::string> listFile;  // "-": standard input
+    // Where the domains an interrupted run did not finish go, one a line.
+    std::optional<std::string> unfinishedFile;
     bool json = false;
     bool trace = false;
     bool addresses = false;
@@ -27,7 +31,8 @@ struct CommandOptions {
 
     // The lookup of one domain as text, which prints what it always printed.
     bool singleTextLookup() const {
-        return domains.size() == 1 && !listFile && !json && !trace && !addresses;
+        return domains.size() == 1 && !listFile && !json && !trace && !addresses &&
+               !unfinishedFile && servers.size() <= 1 && !serversFile;
     }
 };
 

@@ -1,86 +1,137 @@
 #include "tools/json_line.h"
 
-#include <chrono>
-#include <nlohmann/json.hpp>
-
 #include "hosterrors/numbered_error.h"
+#include "tools/json_writer.h"
 #include "tools/outcome_name.h"
 #include "tools/rcode_text.h"
 
 namespace ombrix::tools {
 namespace {
 
-using Json = nlohmann::ordered_json;
-
-double milliseconds(std::chrono::microseconds duration) {
-    return static_cast<double>(duration.count()) / 1000.0;
+void writeAddresses(JsonWriter& json, std::string_view key, const std::vector<std::string>& list) {
+    json.key(key);
+    json.beginArray();
+    for (const auto& address : list) {
+        json.string(address);
+    }
+    json.endArray();
 }
 
-Json exchangersOf(const DomainReport& report) {
+void writeExchangers(JsonWriter& json, const DomainReport& report) {
     const auto& exchangers = report.result.exchangers;
     const bool withAddresses = report.addressStatus.size() == exchangers.size();
-    auto list = Json::array();
+    json.key("exchangers");
+    json.beginArray();
     for (std::size_t i = 0; i < exchangers.size(); ++i) {
         const auto& exchanger = exchangers[i];
-        Json entry{
-            {"preference", exchanger.preference}, {"name", exchanger.name}, {"ttl", exchanger.ttl}};
+        json.beginObject();
+        json.key("preference");
+        json.number(exchanger.preference);
+        json.key("name");
+        json.string(exchanger.name);
+        json.key("ttl");
+        json.number(exchanger.ttl);
         if (withAddresses) {
-            entry["ipv4"] = exchanger.ipv4;
-            entry["ipv6"] = exchanger.ipv6;
-            entry["status"] = addressStatusName(report.addressStatus[i]);
+            writeAddresses(json, "ipv4", exchanger.ipv4);
+            writeAddresses(json, "ipv6", exchanger.ipv6);
+            json.key("status");
+            json.string(addressStatusName(report.addressStatus[i]));
         }
-        list.push_back(std::move(entry));
+        json.endObject();
     }
-    return list;
+    json.endArray();
 }
 
-Json traceOf(const DomainReport& report) {
-    auto list = Json::array();
-    for (const auto& event : report.trace) {
-        list.push_back({{"at_ms", milliseconds(event.at)}, {"event", event.what}});
+void writeRcode(JsonWriter& json, std::uint8_t rcode) {
+    json.key("rcode");
+    if (const auto name = rcodeText(rcode)) {
+        json.string(*name);
+    } else {
+        json.number(rcode);
     }
-    return list;
+}
+
+void writeError(JsonWriter& json, const lookup::Fault& fault) {
+    const auto error = host::numberedError(fault);
+    json.key("error");
+    json.beginObject();
+    json.key("number");
+    json.number(error.number);
+    json.key("source");
+    json.string(error.source);
+    json.key("description");
+    json.string(error.description);
+    json.endObject();
+}
+
+void writeTrace(JsonWriter& json, const std::vector<TraceEvent>& trace) {
+    json.key("trace");
+    json.beginArray();
+    for (const auto& event : trace) {
+        json.beginObject();
+        json.key("at_ms");
+        json.milliseconds(event.at);
+        json.key("event");
+        json.string(event.what);
+        json.endObject();
+    }
+    json.endArray();
 }
 
 }  // namespace
 
-std::string toJsonLine(const DomainReport& report) {
+void appendJsonLine(const DomainReport& report, std::string& out) {
     const auto& result = report.result;
-    Json line;
-    line["domain"] = report.domain;
+    JsonWriter json(out);
+    json.beginObject();
+    json.key("domain");
+    json.string(report.domain);
     if (!result.query.empty()) {
-        line["query"] = result.query;
+        json.key("query");
+        json.string(result.query);
     }
-    line["outcome"] = outcomeName(result.outcome);
-    line["temporary"] = result.temporary();
+    json.key("outcome");
+    json.string(outcomeName(result.outcome));
+    json.key("temporary");
+    json.boolean(result.temporary());
     if (result.rcode) {
-        const auto name = rcodeText(*result.rcode);
-        line["rcode"] = name ? Json(*name) : Json(*result.rcode);
+        writeRcode(json, *result.rcode);
     }
-    line["exchangers"] = exchangersOf(report);
+    writeExchangers(json, report);
     if (result.outcome == lookup::Outcome::nullMxMixed) {
-        line["null_mx_mixed"] = true;
+        json.key("null_mx_mixed");
+        json.boolean(true);
     }
     if (result.canonicalName) {
-        line["canonical"] = *result.canonicalName;
+        json.key("canonical");
+        json.string(*result.canonicalName);
     }
-    line["server"] = result.wire.server;
+    json.key("server");
+    json.string(result.wire.server);
     if (result.wire.tries > 0) {
-        line["transport"] = result.wire.transport == lookup::Transport::tcp ? "tcp" : "udp";
+        json.key("transport");
+        json.string(result.wire.transport == lookup::Transport::tcp ? "tcp" : "udp");
     }
-    line["tries"] = result.wire.tries;
+    json.key("tries");
+    json.number(result.wire.tries);
     if (result.rcode) {
-        line["rtt_ms"] = milliseconds(result.wire.roundTrip);
+        json.key("rtt_ms");
+        json.milliseconds(result.wire.roundTrip);
     }
     if (result.fault) {
-        const auto error = host::numberedError(*result.fault);
-        line["error"] = {
-            {"number", error.number}, {"source", error.source}, {"description", error.description}};
+        writeError(json, *result.fault);
     }
     if (!report.trace.empty()) {
-        line["trace"] = traceOf(report);
+        writeTrace(json, report.trace);
     }
-    return line.dump(-1, ' ', false, Json::error_handler_t::replace) + '\n';
+    json.endObject();
+    out += '\n';
+}
+
+std::string toJsonLine(const DomainReport& report) {
+    std::string line;
+    appendJsonLine(report, line);
+    return line;
 }
 
 }  // namespace ombrix::tools

@@ -1,5 +1,6 @@
 #include "tools/list_run.h"
 
+#include <poll.h>
 #include <unistd.h>
 
 #include <array>
@@ -8,6 +9,8 @@
 
 #include "tools/json_line.h"
 #include "tools/outcome_name.h"
+#include "tools/overlong_line.h"
+#include "tools/stop_signals.h"
 #include "tools/text_line.h"
 
 namespace ombrix::tools {
@@ -21,13 +24,13 @@ constexpr const char* kClearLine = "\r\033[K";
 
 }  // namespace
 
-ListRun::ListRun(std::vector<std::string> domains, int listFd, OutputWriter& out,
-                 std::ostream& err, ListRunStyle style, const ProgressReport& report)
+ListRun::ListRun(std::vector<std::string> domains, int listFd, OutputWriter& out, std::ostream& err,
+                 ListRunStyle style, ProgressReport& report)
     : domains_(std::move(domains)),
       listFd_(listFd),
       out_(out),
       err_(err),
-      style_(style),
+      style_(std::move(style)),
       progressReport_(report) {
     if (listFd_ < 0) {
         list_.end();
@@ -38,7 +41,15 @@ std::optional<std::string> ListRun::nextDomain() {
     if (nextArgument_ < domains_.size()) {
         return std::move(domains_[nextArgument_++]);
     }
-    return list_.next();
+    while (auto entry = list_.next()) {
+        if (!entry->overlong) {
+            return std::move(entry->domain);
+        }
+        // The engine never sees such a line: it ends here, as invalid, with its line number.
+        report(overlongLineReport(std::move(*entry), style_.server));
+        ++endedHere_;
+    }
+    return std::nullopt;
 }
 
 bool ListRun::listOver() const {
@@ -46,7 +57,7 @@ bool ListRun::listOver() const {
 }
 
 int ListRun::listFd() const {
-    return list_.exhausted() ? -1 : listFd_;
+    return list_.ended() ? -1 : listFd_;
 }
 
 // One read: poll said there are bytes or the end, so it does not wait.
@@ -63,9 +74,48 @@ void ListRun::readList() {
     }
 }
 
+bool ListRun::stopRequested() const {
+    return StopSignals::received() != 0;
+}
+
+bool ListRun::passRemaining(const std::function<void(const std::string&)>& keep,
+                            std::chrono::milliseconds within) {
+    const auto deadline = std::chrono::steady_clock::now() + within;
+    for (;;) {
+        while (auto domain = nextDomain()) {
+            keep(*domain);
+        }
+        if (list_.ended()) {
+            return true;
+        }
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            return false;
+        }
+        pollfd readable{listFd_, POLLIN, 0};
+        if (::poll(&readable, 1, static_cast<int>(left.count())) > 0) {
+            readList();
+        }
+    }
+}
+
+BulkProgress ListRun::withOwnReports(BulkProgress progress) const {
+    progress.done += endedHere_;
+    progress.outcomes[static_cast<std::size_t>(lookup::Outcome::invalidDomain)] += endedHere_;
+    return progress;
+}
+
 void ListRun::report(DomainReport&& report) {
     allAnswered_ = allAnswered_ && isAnswer(report.result.outcome);
-    out_.write(style_.json ? toJsonLine(report) : toTextLine(report));
+    if (report.serversAside && keepAside_) {
+        keepAside_(report.domain);
+    }
+    if (style_.json) {
+        out_.writeWith([&](std::string& buffer) { appendJsonLine(report, buffer); });
+    } else {
+        out_.write(toTextLine(report));
+    }
     if (style_.trace && !style_.json) {
         clearStatus();
         err_ << toTraceText(report);
@@ -86,7 +136,7 @@ void ListRun::progress(const BulkProgress& progress) {
         return;
     }
     drawnAt_ = now;
-    err_ << kClearLine << progressReport_.statusLine(progress, now) << std::flush;
+    err_ << kClearLine << progressReport_.statusLine(withOwnReports(progress), now) << std::flush;
     statusShown_ = true;
 }
 

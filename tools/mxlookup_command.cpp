@@ -4,7 +4,8 @@
 #include <optional>
 #include <vector>
 
-#include "hosterrors/numbered_error.h"
+#include "tools/error_line.h"
+#include "tools/outcome_name.h"
 #include "tools/resolv_conf.h"
 
 namespace ombrix::tools {
@@ -35,12 +36,18 @@ std::string systemNameserver(const std::string& resolvConfPath) {
     return firstNameserver(conf);
 }
 
-// The lines the sample window shows: the count, the best exchanger, one line per entry.
-void printResult(std::ostream& out, const std::vector<lookup::Exchanger>& exchangers) {
+// The lines the sample window shows: the count, the best exchanger, one line per entry. An
+// answer without exchangers adds which one it was (no such domain, no MX, a null MX), since
+// the count alone reads the same for all three.
+void printResult(std::ostream& out, const lookup::MxResult& result) {
+    const auto& exchangers = result.exchangers;
     out << "Number of results : " << exchangers.size() << '\n';
     out << "Best MX : " << (exchangers.empty() ? "" : exchangers.front().name) << '\n';
     for (const lookup::Exchanger& exchanger : exchangers) {
         out << '[' << exchanger.preference << "] " << exchanger.name << '\n';
+    }
+    if (const auto outcome = outcomeName(result.outcome); outcome != "mx") {
+        out << "Outcome : " << outcome << '\n';
     }
 }
 
@@ -57,12 +64,10 @@ int runMxLookup(std::span<const std::string_view> args, std::ostream& out, std::
         request->server.empty() ? systemNameserver(resolvConfPath) : request->server;
     const lookup::MxResult result = lookup::lookupMx(server, request->domain, options);
     if (result.fault) {
-        const host::NumberedError error = host::numberedError(*result.fault);
-        err << "Error " << error.number << " (" << error.source << "): " << error.description
-            << '\n';
+        err << errorLine(*result.fault, result.wire.server.empty() ? server : result.wire.server);
         return kExitError;
     }
-    printResult(out, result.exchangers);
+    printResult(out, result);
     return kExitAnswered;
 }
 

@@ -6,24 +6,26 @@
 
 #include <array>
 #include <cerrno>
-#include <cstring>
-#include <utility>
-
 #include <cmath>
+#include <cstring>
 #include <fstream>
 #include <new>
 #include <optional>
 #include <sstream>
 #include <string_view>
+#include <utility>
 
-#include "hosterrors/numbered_error.h"
 #include "ombrix/lookup/server_address.h"
 #include "tools/bulk/bulk_lookup.h"
 #include "tools/command_line.h"
+#include "tools/error_line.h"
 #include "tools/list_run.h"
 #include "tools/mxlookup_command.h"
 #include "tools/output_writer.h"
 #include "tools/resolv_conf.h"
+#include "tools/server_list.h"
+#include "tools/stop_signals.h"
+#include "tools/unfinished_list.h"
 
 namespace ombrix::tools {
 namespace {
@@ -33,23 +35,42 @@ std::chrono::milliseconds perTry(const CommandOptions& options) {
         std::max<long long>(1, std::llround(options.timeoutSeconds * 1000)));
 }
 
+// A reader that went away (a pipe into head) has all it wanted: nothing to say about it.
 int reportUnwritable(const OutputWriter& out, std::ostream& err) {
-    err << "mxlookup: cannot write to standard output: " << out.failure() << '\n';
+    if (!out.readerGone()) {
+        err << "mxlookup: cannot write to standard output: " << out.failure() << '\n';
+    }
     return kExitError;
 }
 
-std::string serverSetting(const CommandOptions& options, const ProgramStreams& streams) {
-    if (!options.server.empty()) {
-        return options.server;
+// The servers to ask: those of the command line, then those of --servers; without any,
+// every nameserver of resolv.conf. Why not, when the file cannot be read.
+lookup::Expected<std::vector<std::string>, std::string> serverSettings(
+    const CommandOptions& options, const ProgramStreams& streams) {
+    auto settings = options.servers;
+    if (options.serversFile) {
+        std::ifstream file(*options.serversFile);
+        if (!file) {
+            return lookup::Unexpected("cannot read " + *options.serversFile + ": " +
+                                      std::strerror(errno));
+        }
+        auto listed = serverList(file);
+        settings.insert(settings.end(), listed.begin(), listed.end());
+        if (listed.empty()) {
+            return lookup::Unexpected(*options.serversFile + " names no server");
+        }
     }
-    std::ifstream conf(streams.resolvConfPath);
-    return firstNameserver(conf);
+    if (settings.empty()) {
+        std::ifstream conf(streams.resolvConfPath);
+        settings = nameservers(conf);
+    }
+    return settings;
 }
 
 int runSingle(const CommandOptions& options, const ProgramStreams& streams) {
     std::vector<std::string_view> args;
-    const std::string at = "@" + options.server;
-    if (!options.server.empty()) {
+    const std::string at = options.servers.empty() ? "" : "@" + options.servers.front();
+    if (!at.empty()) {
         args.push_back(at);
     }
     args.push_back(options.domains.front());
@@ -72,7 +93,7 @@ std::optional<std::size_t> countDomains(const std::string& path) {
     DomainListReader reader;
     std::array<char, 64 * 1024> bytes{};
     std::size_t count = 0;
-    while (list.read(bytes.data(), bytes.size()) || list.gcount() > 0) {
+    while (!reader.ended() && (list.read(bytes.data(), bytes.size()) || list.gcount() > 0)) {
         reader.append(std::string_view(bytes.data(), static_cast<std::size_t>(list.gcount())));
         while (reader.next()) {
             ++count;
@@ -145,14 +166,71 @@ BulkSettings bulkSettings(const CommandOptions& options) {
     return settings;
 }
 
+// What the list came to, after the summary: its lines, and where it stopped being read.
+bool reportList(const ListRun& run, const CommandOptions& options, std::ostream& err) {
+    const auto* list = run.list();
+    if (list == nullptr) {
+        return true;
+    }
+    if (run.listFailure()) {
+        err << "mxlookup: cannot read " << *options.listFile << ": " << *run.listFailure() << '\n';
+    }
+    if (const auto line = list->lines().runawayLine()) {
+        err << "mxlookup: line " << *line << " of " << *options.listFile << " has no end within "
+            << DomainListLines::kMaxUnbroken
+            << " bytes: not a list of domains, reading stopped there\n";
+    }
+    if (!options.quiet) {
+        err << listSummary(list->lines().counts());
+    }
+    return !list->lines().runawayLine() && !run.listFailure();
+}
+
+// What an interrupted run leaves: every domain it did not finish, in list order, kept for -f
+// (or counted), and a message saying what became of them.
+void keepUnfinished(BulkLookup& lookup, ListRun& run, UnfinishedList& unfinished,
+                    const CommandOptions& options, std::ostream& err) {
+    using namespace std::chrono_literals;
+    for (const auto& domain : lookup.unfinished()) {
+        unfinished.add(domain);
+    }
+    const bool listEnded =
+        run.passRemaining([&](const std::string& domain) { unfinished.add(domain); }, 500ms);
+    const int signal = StopSignals::received();
+    err << "mxlookup: stopped by " << StopSignals::name(signal) << ": " << unfinished.count()
+        << (unfinished.count() == 1 ? " domain" : " domains") << " unfinished";
+    if (options.unfinishedFile) {
+        err << ", written to " << *options.unfinishedFile << '\n';
+    } else {
+        err << " (in flight or not yet read); --unfinished FILE keeps them\n";
+    }
+    if (!listEnded) {
+        err << "mxlookup: " << *options.listFile << " did not end in time: the domains after line "
+            << run.list()->lines().counts().read << " are not counted\n";
+    }
+}
+
 int runList(const CommandOptions& options, const ProgramStreams& streams) {
+    const StopSignals stopSignals;
+    UnfinishedList unfinished(options.unfinishedFile);
+    if (unfinished.failure()) {
+        streams.err << "mxlookup: " << *unfinished.failure() << '\n';
+        return kExitUsage;
+    }
+    const auto settings = serverSettings(options, streams);
+    if (!settings) {
+        streams.err << "mxlookup: " << settings.error() << '\n';
+        return kExitUsage;
+    }
     const lookup::QueryBudget budget(lookup::QueryTiming{perTry(options), options.tries});
-    auto server = lookup::resolveServer(serverSetting(options, streams), budget.deadline());
-    if (!server) {
-        const auto error = host::numberedError(server.error());
-        streams.err << "Error " << error.number << " (" << error.source
-                    << "): " << error.description << '\n';
-        return kExitError;
+    std::vector<lookup::ServerAddress> servers;
+    for (const auto& setting : settings.value()) {
+        auto server = lookup::resolveServer(setting, budget.deadline());
+        if (!server) {
+            streams.err << errorLine(server.error(), setting);
+            return kExitError;
+        }
+        servers.push_back(std::move(server.value()));
     }
     const auto list = openList(options, streams);
     if (!list) {
@@ -160,29 +238,48 @@ int runList(const CommandOptions& options, const ProgramStreams& streams) {
         return kExitUsage;
     }
     const bool statusLine = streams.errIsTerminal && !options.quiet;
-    const ProgressReport progress(statusLine ? knownTotal(options) : std::nullopt,
-                                  ProgressReport::Clock::now());
+    ProgressReport progress(statusLine ? knownTotal(options) : std::nullopt,
+                            ProgressReport::Clock::now());
     OutputWriter out(streams.outFd);
     ListRun run(options.domains, list->fd(), out, streams.err,
-                ListRunStyle{options.json, options.trace, statusLine, streams.outIsTerminal},
+                ListRunStyle{options.json, options.trace, statusLine, streams.outIsTerminal,
+                             servers.front().endpointText()},
                 progress);
-    BulkLookup lookup(server.value(), bulkSettings(options));
-    const bool written = lookup.run(run);
+    BulkLookup lookup(servers, bulkSettings(options));
+    run.keepServersAside([&](const std::string& domain) { unfinished.add(domain); });
+    bool written = lookup.run(run);
     run.clearStatus();
     if (const auto failure = lookup.failure()) {
         streams.err << "mxlookup: " << failure->description << '\n';
     }
+    if (lookup.stopped()) {
+        keepUnfinished(lookup, run, unfinished, options, streams.err);
+    } else if (unfinished.count() > 0) {
+        streams.err << "mxlookup: " << unfinished.count()
+                    << (unfinished.count() == 1 ? " domain" : " domains")
+                    << " ended while every server was set aside"
+                    << (options.unfinishedFile ? ", written to " + *options.unfinishedFile
+                                               : std::string("; --unfinished FILE keeps them"))
+                    << '\n';
+    }
+    // Over-long lines among those read after the stop got their lines just now.
+    written = written && out.flush();
     if (!written) {
         return reportUnwritable(out, streams.err);
     }
-    if (run.listFailure()) {
-        streams.err << "mxlookup: cannot read " << *options.listFile << ": " << *run.listFailure()
-                    << '\n';
+    if (!unfinished.commit()) {
+        streams.err << "mxlookup: " << *unfinished.failure() << '\n';
     }
     if (!options.quiet) {
-        streams.err << progress.summary(lookup.progress(), ProgressReport::Clock::now());
+        streams.err << progress.summary(run.withOwnReports(lookup.progress()),
+                                        ProgressReport::Clock::now())
+                    << lookup.serverSummary();
     }
-    return run.allAnswered() && !run.listFailure() ? kExitAnswered : kExitError;
+    const bool wholeList = reportList(run, options, streams.err);
+    if (lookup.stopped()) {
+        return StopSignals::exitStatus(StopSignals::received());
+    }
+    return run.allAnswered() && wholeList && !unfinished.failure() ? kExitAnswered : kExitError;
 }
 
 }  // namespace

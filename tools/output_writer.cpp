@@ -10,6 +10,10 @@ namespace ombrix::tools {
 
 void OutputWriter::write(std::string_view text) {
     buffer_ += text;
+    flushWhenLarge();
+}
+
+void OutputWriter::flushWhenLarge() {
     if (buffer_.size() >= kFlushAt) {
         flush();
     }
@@ -26,6 +30,7 @@ bool OutputWriter::flush() {
             pollfd ready{fd_, POLLOUT, 0};
             ::poll(&ready, 1, -1);
         } else if (errno != EINTR) {
+            readerGone_ = errno == EPIPE;
             failure_ = std::strerror(errno);
         }
     }

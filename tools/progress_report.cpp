@@ -1,6 +1,7 @@
 #include "tools/progress_report.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <string_view>
 #include <utility>
@@ -39,9 +40,14 @@ std::string outcomeCounts(const BulkProgress& progress) {
     return text;
 }
 
+// "1 domain", "2 domains".
+std::string counted(std::uint64_t count, std::string_view one, std::string_view many) {
+    return std::to_string(count) + ' ' + std::string(count == 1 ? one : many);
+}
+
 }  // namespace
 
-std::string ProgressReport::statusLine(const BulkProgress& progress, Clock::time_point now) const {
+std::string ProgressReport::statusLine(const BulkProgress& progress, Clock::time_point now) {
     const double elapsed = secondsBetween(started_, now);
     const double rate = elapsed > 0 ? static_cast<double>(progress.done) / elapsed : 0;
     char head[160];
@@ -53,24 +59,46 @@ std::string ProgressReport::statusLine(const BulkProgress& progress, Clock::time
                       progress.inFlight);
     }
     std::string line = head + outcomeCounts(progress);
-    if (total_ && rate > 0 && *total_ >= progress.done) {
+    recent_.add(now, progress.done);
+    const auto recentRate = recent_.perSecond();
+    if (total_ && recentRate && *recentRate > 0 && *total_ > progress.done) {
+        // Rounded up: while anything is left, so is at least a second.
         char left[48];
         std::snprintf(left, sizeof left, "  %.0f s left",
-                      static_cast<double>(*total_ - progress.done) / rate);
+                      std::ceil(static_cast<double>(*total_ - progress.done) / *recentRate));
         line += left;
     }
     return line;
 }
 
+namespace {
+
+// With exchangers' addresses: how many lookups went out and how many the cache spared.
+std::string addressLine(const BulkProgress& progress) {
+    if (progress.addressLookups == 0 && progress.addressLookupsSaved == 0) {
+        return {};
+    }
+    return "addresses: " + counted(progress.addressLookups, "lookup", "lookups") + " asked, " +
+           std::to_string(progress.addressLookupsSaved) + " saved by the cache\n";
+}
+
+}  // namespace
+
 std::string ProgressReport::summary(const BulkProgress& progress, Clock::time_point now) const {
     const double elapsed = secondsBetween(started_, now);
     const double rate = elapsed > 0 ? static_cast<double>(progress.done) / elapsed : 0;
-    char text[200];
-    std::snprintf(text, sizeof text,
-                  "%zu domains in %.2f s (%.0f/s), %llu queries sent, %llu retries: ",
-                  progress.done, elapsed, rate, static_cast<unsigned long long>(progress.sent),
-                  static_cast<unsigned long long>(progress.retries));
-    return text + outcomeCounts(progress) + '\n';
+    char timing[64];
+    std::snprintf(timing, sizeof timing, " in %.2f s (%.0f/s), ", elapsed, rate);
+    return counted(progress.done, "domain", "domains") + timing +
+           counted(progress.sent, "query", "queries") + " sent, " +
+           counted(progress.retries, "retry", "retries") + ": " + outcomeCounts(progress) + '\n' +
+           addressLine(progress);
+}
+
+std::string listSummary(const ListCounts& counts) {
+    return "list: " + counted(counts.read, "line", "lines") + " read, " +
+           std::to_string(counts.skipped) + " skipped (blank or comment), " +
+           std::to_string(counts.reported) + " reported\n";
 }
 
 }  // namespace ombrix::tools

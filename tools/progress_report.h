@@ -6,6 +6,8 @@
 #include <string>
 
 #include "tools/bulk/bulk_progress.h"
+#include "tools/domain_list_reader.h"
+#include "tools/recent_rate.h"
 
 namespace ombrix::tools {
 
@@ -19,14 +21,18 @@ class ProgressReport {
         : total_(total), started_(started) {}
 
     // The status line: done / total, queries per second, in flight, outcomes so far and the
-    // time left when the total is known.
-    std::string statusLine(const BulkProgress& progress, Clock::time_point now) const;
+    // time left at the recent rate when the total is known.
+    std::string statusLine(const BulkProgress& progress, Clock::time_point now);
     // The summary: counts per outcome, rate and retries.
     std::string summary(const BulkProgress& progress, Clock::time_point now) const;
 
   private:
     std::optional<std::size_t> total_;
     Clock::time_point started_;
+    RecentRate recent_;
 };
+
+// "list: 12 lines read, 3 skipped (blank or comment), 9 reported" and its newline.
+std::string listSummary(const ListCounts& counts);
 
 }  // namespace ombrix::tools

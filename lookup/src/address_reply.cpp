@@ -3,13 +3,15 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 
+#include <algorithm>
+
 #include "address_text.h"
-#include "name_reader.h"
 #include "byte_reader.h"
+#include "name_reader.h"
 #include "ombrix/lookup/query_message.h"
-#include "reply.h"
 #include "ombrix/lookup/response_code.h"
 #include "opt_record.h"
+#include "reply.h"
 #include "reply_fault.h"
 #include "resource_record.h"
 #include "section_walk.h"
@@ -21,6 +23,8 @@ using Kind = ReplyFault::Kind;
 
 constexpr std::uint8_t kNoError = 0;
 constexpr std::uint8_t kNameError = 3;
+constexpr std::uint16_t kTypeSoa = 6;
+constexpr std::size_t kSoaMinimumFromEnd = 4;  // MINIMUM is the last of the SOA's fields
 
 // Reads the sections of one address reply after its header.
 class AddressSectionReader {
@@ -42,13 +46,29 @@ class AddressSectionReader {
     }
 
     std::vector<std::string>& addresses() { return addresses_; }
+    std::uint32_t addressTtl() const { return addressTtl_.value_or(0); }
+    std::uint32_t negativeTtl() const { return negativeTtl_.value_or(0); }
     bool aliased() const { return chain_.canonical().has_value(); }
     std::optional<ReplyEdns>& edns() { return opt_.edns(); }
 
   private:
     Checked readQuestion() { return chain_.readQuestion(reader_); }
 
-    Checked skipAuthority() { return skipRecordRefusingOpt(reader_); }
+    // Passes over the authority records, keeping what an SOA says about caching a negative
+    // answer.
+    Checked skipAuthority() {
+        SkippedName owner;
+        auto record = readRecord(reader_, owner);
+        if (!record) {
+            return Unexpected(record.error());
+        }
+        if (record->type == kTypeSoa && record->data.remaining() >= kSoaMinimumFromEnd) {
+            record->data.skip(record->data.remaining() - kSoaMinimumFromEnd);
+            const auto minimum = std::min(record->ttl, record->data.u32().value_or(0));
+            negativeTtl_ = std::min(negativeTtl_.value_or(minimum), minimum);
+        }
+        return refuseOpt(*record);
+    }
 
     Checked readAdditional() {
         SkippedName owner;
@@ -72,6 +92,7 @@ class AddressSectionReader {
             return fail(Kind::addressOfWrongLength, record.offset, octets);
         }
         addresses_.push_back(qtype_ == kTypeA ? ipv4Text(*bytes) : ipv6Text(*bytes));
+        addressTtl_ = std::min(addressTtl_.value_or(record.ttl), record.ttl);
         return std::monostate{};
     }
 
@@ -81,6 +102,8 @@ class AddressSectionReader {
     OptRecordReader opt_;
     std::uint16_t qtype_;
     std::vector<std::string> addresses_;
+    std::optional<std::uint32_t> addressTtl_;
+    std::optional<std::uint32_t> negativeTtl_;
 };
 
 AddressResult failed(AddressResult result, AddressStatus status, Fault fault) {
@@ -114,8 +137,10 @@ AddressResult readAddressReply(std::span<const std::uint8_t> reply, const WireNa
     result.addresses = std::move(sections.addresses());
     if (!result.addresses.empty()) {
         result.status = sections.aliased() ? AddressStatus::foundViaAlias : AddressStatus::found;
+        result.ttl = sections.addressTtl();
     } else {
         result.status = rcode == kNameError ? AddressStatus::nxdomain : AddressStatus::noAddress;
+        result.ttl = sections.negativeTtl();
     }
     return result;
 }

@@ -59,6 +59,29 @@ TEST(AddressReply, TellsWhyThereIsNoAddress) {
               std::string::npos);
 }
 
+// How long an answer may be cached: its shortest address record, or what its SOA allows.
+TEST(AddressReply, SaysHowLongTheAnswerMayBeKept) {
+    const auto two = readAddressReply(replyTo(kTypeA)
+                                          .answer(pointerTo(12), kTypeA, kIpv4, 1, 300)
+                                          .answer(pointerTo(12), kTypeA, {192, 0, 2, 8}, 1, 60)
+                                          .bytes(),
+                                      kHost, kTypeA);
+    EXPECT_EQ(two.addresses.size(), 2u);
+    EXPECT_EQ(two.ttl, 60u);
+
+    // MNAME and RNAME as the root, then serial, refresh, retry, expire and MINIMUM.
+    const Bytes soa{0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 90};
+    const auto negative = readAddressReply(
+        withResponseCode(replyTo(kTypeA).authority(name("example.com"), 6, soa, 900).bytes(), 3),
+        kHost, kTypeA);
+    EXPECT_EQ(negative.status, AddressStatus::nxdomain);
+    EXPECT_EQ(negative.ttl, 90u);
+    const auto shortSoa = readAddressReply(
+        replyTo(kTypeA).authority(name("example.com"), 6, soa, 30).bytes(), kHost, kTypeA);
+    EXPECT_EQ(shortSoa.ttl, 30u);
+    EXPECT_EQ(readAddressReply(replyTo(kTypeA).bytes(), kHost, kTypeA).ttl, 0u);
+}
+
 TEST(AddressReply, IsAcceptedOnlyForTheTypeAsked) {
     const auto reply = replyTo(kTypeAaaa).bytes();
     EXPECT_TRUE(isReplyTo(reply, 4575, kHost, kTypeAaaa));

@@ -26,17 +26,29 @@ lookup::EngineSettings engineSettings(const BulkSettings& settings) {
     return engine;
 }
 
+std::vector<std::string> endpoints(const std::vector<lookup::ServerAddress>& servers) {
+    std::vector<std::string> names;
+    for (const auto& server : servers) {
+        names.push_back(server.endpointText());
+    }
+    return names;
+}
+
 }  // namespace
 
 BulkLookup::BulkLookup(const lookup::ServerAddress& server, BulkSettings settings)
-    : server_(server.endpointText()),
-      settings_(settings),
-      engine_(engineSettings(settings)),
-      pacer_(settings.rate) {}
+    : BulkLookup(std::vector{server}, settings) {}
 
-lookup::LookupRequest BulkLookup::request(std::string domain) const {
+BulkLookup::BulkLookup(const std::vector<lookup::ServerAddress>& servers, BulkSettings settings)
+    : settings_(settings),
+      pool_(endpoints(servers), settings.timeout, settings.timeout * settings.tries),
+      engine_(engineSettings(settings)),
+      pacer_(settings.rate),
+      addressCache_(settings.addressCacheEntries) {}
+
+lookup::LookupRequest BulkLookup::request(std::string domain, std::string server) const {
     lookup::LookupRequest request;
-    request.server = server_;
+    request.server = std::move(server);
     request.domain = std::move(domain);
     request.timeout = settings_.timeout;
     request.tries = settings_.tries;
@@ -53,21 +65,85 @@ std::size_t BulkLookup::startDomains(BulkIo& io, Clock::time_point now) {
         }
         pacer_.spend();
         ++started;
-        engine_.submitMx(request(*domain), [this, &io, domain = *domain](lookup::MxResult&& result) {
-            DomainReport report{domain, std::move(result), {}, {}};
-            report.trace = std::move(report.result.wire.trace);
-            deliver(std::move(report), io);
-        });
+        const auto order = given_++;
+        unreported_.emplace_hint(unreported_.end(), order, std::move(*domain));
+        startMx(order, io);
     }
     return started;
 }
 
+// One server: the engine tries it as often as the domain may. Several: one try at a time.
+void BulkLookup::startMx(std::uint64_t order, BulkIo& io) {
+    if (pool_.size() > 1) {
+        attempts_.emplace(order, Attempt{std::vector<bool>(pool_.size()), 0, Clock::now(), {}, {}});
+        tryElsewhere(order, io);
+        return;
+    }
+    engine_.submitMx(request(unreported_.at(order), pool_.name(0)),
+                     [this, &io, order](lookup::MxResult&& result) {
+                         DomainReport report{unreported_.at(order), std::move(result), {}, {}};
+                         report.trace = std::move(report.result.wire.trace);
+                         deliver(std::move(report), order, io);
+                     });
+}
+
+void BulkLookup::tryElsewhere(std::uint64_t order, BulkIo& io) {
+    auto& attempt = attempts_.at(order);
+    const auto now = Clock::now();
+    const auto server = pool_.choose(attempt.tried, now);
+    if (!server) {
+        lookup::MxResult result;
+        result.wire.server = attempt.lastServer;
+        result.fault = lookup::Fault{lookup::Fault::Kind::noReply,
+                                     "every server has been set aside for longer than a "
+                                     "domain's time, none answering"};
+        finishAttempt(order, std::move(result), io, true);
+        return;
+    }
+    attempt.tried[*server] = true;
+    auto single = request(unreported_.at(order), pool_.name(*server));
+    single.tries = 1;
+    engine_.submitMx(single, [this, &io, order, server = *server, now](lookup::MxResult&& result) {
+        tryDone(order, server, now, std::move(result), io);
+    });
+}
+
+void BulkLookup::tryDone(std::uint64_t order, std::size_t server, Clock::time_point sentAt,
+                         lookup::MxResult&& result, BulkIo& io) {
+    pool_.finished(server, result.outcome, result.wire.roundTrip, Clock::now());
+    auto& attempt = attempts_.at(order);
+    attempt.tries += result.wire.tries;
+    attempt.lastServer = pool_.name(server);
+    const auto offset =
+        std::chrono::duration_cast<std::chrono::microseconds>(sentAt - attempt.firstSent);
+    for (auto& event : result.wire.trace) {
+        attempt.trace.push_back({event.at + offset, "@" + pool_.name(server) + " " + event.what});
+    }
+    const bool final = !result.temporary() || result.outcome == lookup::Outcome::invalidDomain;
+    if (final || attempt.tries >= settings_.tries) {
+        finishAttempt(order, std::move(result), io);
+    } else {
+        ++retriesElsewhere_;
+        tryElsewhere(order, io);
+    }
+}
+
+void BulkLookup::finishAttempt(std::uint64_t order, lookup::MxResult&& result, BulkIo& io,
+                               bool serversAside) {
+    auto attempt = std::move(attempts_.at(order));
+    attempts_.erase(order);
+    result.wire.tries = attempt.tries;
+    DomainReport report{
+        unreported_.at(order), std::move(result), {}, std::move(attempt.trace), serversAside};
+    deliver(std::move(report), order, io);
+}
+
 // A domain's MX answer is in: its line goes out now, or once every exchanger without
 // addresses has its own answers.
-void BulkLookup::deliver(DomainReport&& report, BulkIo& io) {
+void BulkLookup::deliver(DomainReport&& report, std::uint64_t order, BulkIo& io) {
     auto& exchangers = report.result.exchangers;
     if (!settings_.addresses || exchangers.empty()) {
-        publish(std::move(report), io);
+        publish(std::move(report), order, io);
         return;
     }
     std::vector<std::size_t> unresolved;
@@ -82,7 +158,7 @@ void BulkLookup::deliver(DomainReport&& report, BulkIo& io) {
         }
     }
     if (unresolved.empty()) {
-        publish(std::move(report), io);
+        publish(std::move(report), order, io);
         return;
     }
     std::size_t slot = waiting_.size();
@@ -93,24 +169,46 @@ void BulkLookup::deliver(DomainReport&& report, BulkIo& io) {
         freeWaiting_.pop_back();
     }
     ++waitingCount_;
-    waiting_[slot] = Waiting{std::move(report), unresolved.size() * 2};
+    waiting_[slot] = Waiting{std::move(report), order, unresolved.size() * 2};
     for (const auto exchanger : unresolved) {
         askAddresses(slot, exchanger, lookup::kTypeA, io);
         askAddresses(slot, exchanger, lookup::kTypeAaaa, io);
     }
 }
 
+// From the cache when an answer is kept, by joining a lookup of the same name in flight, or
+// by asking.
 void BulkLookup::askAddresses(std::size_t slot, std::size_t exchanger, std::uint16_t type,
                               BulkIo& io) {
-    const auto& name = waiting_[slot].report.result.exchangers[exchanger].name;
-    engine_.submitAddress(request(name), type,
-                          [this, &io, slot, exchanger, type](lookup::AddressAnswer&& answer) {
-                              settleExchanger(slot, exchanger, type, std::move(answer), io);
+    const auto name = waiting_[slot].report.result.exchangers[exchanger].name;
+    if (const auto* kept = addressCache_.find(name, type, Clock::now())) {
+        lookup::AddressAnswer answer;
+        answer.result.status = kept->status;
+        answer.result.addresses = kept->addresses;
+        if (settings_.trace) {
+            const auto& trace = waiting_[slot].report.trace;
+            answer.wire.trace.push_back(
+                {trace.empty() ? std::chrono::microseconds{0} : trace.back().at, "from the cache"});
+        }
+        settleExchanger(slot, exchanger, type, answer, io);
+        return;
+    }
+    if (addressCache_.join(name, type, {slot, exchanger})) {
+        return;
+    }
+    ++progress_.addressLookups;
+    engine_.submitAddress(request(name, waiting_[slot].report.result.wire.server), type,
+                          [this, &io, name, type](lookup::AddressAnswer&& answer) {
+                              const auto waiters =
+                                  addressCache_.settle(name, type, answer.result, Clock::now());
+                              for (const auto& waiter : waiters) {
+                                  settleExchanger(waiter.slot, waiter.exchanger, type, answer, io);
+                              }
                           });
 }
 
 void BulkLookup::settleExchanger(std::size_t slot, std::size_t exchanger, std::uint16_t type,
-                                 lookup::AddressAnswer&& answer, BulkIo& io) {
+                                 const lookup::AddressAnswer& answer, BulkIo& io) {
     auto& waiting = waiting_[slot];
     auto& host = waiting.report.result.exchangers[exchanger];
     const std::string asked = (type == lookup::kTypeA ? "A " : "AAAA ") + host.name + ": ";
@@ -125,11 +223,12 @@ void BulkLookup::settleExchanger(std::size_t slot, std::size_t exchanger, std::u
     if (--waiting.outstanding == 0) {
         freeWaiting_.push_back(slot);
         --waitingCount_;
-        publish(std::move(waiting.report), io);
+        publish(std::move(waiting.report), waiting.order, io);
     }
 }
 
-void BulkLookup::publish(DomainReport&& report, BulkIo& io) {
+void BulkLookup::publish(DomainReport&& report, std::uint64_t order, BulkIo& io) {
+    unreported_.erase(order);
     ++progress_.done;
     ++progress_.outcomes[indexOf(report.result.outcome)];
     io.report(std::move(report));
@@ -137,12 +236,12 @@ void BulkLookup::publish(DomainReport&& report, BulkIo& io) {
 
 int BulkLookup::waitMilliseconds(std::optional<std::chrono::milliseconds> engineWait,
                                  BulkIo& io) const {
-    auto wait = std::min<std::chrono::milliseconds>(engineWait.value_or(kProgressTick),
-                                                    kProgressTick);
+    auto wait =
+        std::min<std::chrono::milliseconds>(engineWait.value_or(kProgressTick), kProgressTick);
     if (engine_.hasRoom() && !io.listOver()) {
         if (const auto paced = pacer_.nextAllowed()) {
-            wait = std::min(wait,
-                            std::chrono::ceil<std::chrono::milliseconds>(*paced - Clock::now()));
+            wait =
+                std::min(wait, std::chrono::ceil<std::chrono::milliseconds>(*paced - Clock::now()));
         }
     }
     return static_cast<int>(std::max<std::chrono::milliseconds::rep>(0, wait.count()));
@@ -167,6 +266,10 @@ void BulkLookup::wait(int milliseconds, BulkIo& io) {
 
 bool BulkLookup::run(BulkIo& io) {
     for (;;) {
+        if (io.stopRequested()) {
+            stopped_ = true;
+            return io.flush();
+        }
         startDomains(io, Clock::now());
         const auto engineWait = engine_.process();
         const auto counters = engine_.counters();
@@ -174,8 +277,9 @@ bool BulkLookup::run(BulkIo& io) {
         progress_.window = counters.window;
         progress_.windowCuts = counters.windowCuts;
         progress_.sent = counters.sent;
-        progress_.retries = counters.retries;
+        progress_.retries = counters.retries + retriesElsewhere_;
         progress_.stray = counters.stray;
+        progress_.addressLookupsSaved = addressCache_.saved();
         io.progress(progress_);
         if (!io.flush()) {
             return false;
@@ -188,6 +292,19 @@ bool BulkLookup::run(BulkIo& io) {
             wait(waitMilliseconds(engineWait, io), io);
         }
     }
+}
+
+std::string BulkLookup::serverSummary() const {
+    return pool_.size() > 1 ? pool_.summary(Clock::now()) : std::string();
+}
+
+std::vector<std::string> BulkLookup::unfinished() const {
+    std::vector<std::string> domains;
+    domains.reserve(unreported_.size());
+    for (const auto& [order, domain] : unreported_) {
+        domains.push_back(domain);
+    }
+    return domains;
 }
 
 }  // namespace ombrix::tools

@@ -20,6 +20,9 @@ struct BulkProgress {
     std::uint64_t retries = 0;  // sends after a domain's first
     std::uint64_t stray = 0;    // datagrams that answered no query in flight
     std::size_t windowCuts = 0;
+    std::uint64_t addressLookups = 0;       // exchangers' A or AAAA lookups submitted
+    std::uint64_t addressLookupsSaved = 0;  // answered from the cache or by a flight joined
+
     std::array<std::size_t, kOutcomeCount> outcomes{};
 };
 

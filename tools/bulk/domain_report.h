@@ -18,6 +18,8 @@ struct DomainReport {
     // the exchangers' ipv4 and ipv6.
     std::vector<lookup::AddressStatus> addressStatus;
     std::vector<TraceEvent> trace;  // only when tracing
+    // Ended without a try because every server had been set aside too long: worth asking again.
+    bool serversAside = false;
 };
 
 }  // namespace ombrix::tools

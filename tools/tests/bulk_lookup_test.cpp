@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <map>
 #include <mutex>
 #include <set>
@@ -295,10 +296,97 @@ TEST(BulkLookup, ResolvesEachExchangerOnceItsDomainIsAnswered) {
     EXPECT_EQ(exchangers[6].ipv4, std::vector<std::string>{"192.0.2.3"});
     EXPECT_EQ(report.result.outcome, Outcome::exchangers);
 
-    // Two MX queries and, for each domain, A and AAAA for the six exchangers without addresses
-    // (none for the one the additional section covers, none for the address literal), and a
-    // second try for the silent one's two.
-    EXPECT_EQ(server.tries(), 2u + 2 * 2 * 6 + 2 * 2);
+    EXPECT_EQ(found.at("two.example").addressStatus, report.addressStatus);
+
+    // Two MX queries and A and AAAA for the six exchangers without addresses (none for the one
+    // the additional section covers, none for the address literal), and a second try for the
+    // silent one's two: the second domain names the same exchangers and asks none of them
+    // again, from the cache or by joining what is in flight (the silent one's, surely).
+    EXPECT_EQ(server.tries(), 2u + 2 * 6 + 2);
+    EXPECT_EQ(lookup.progress().addressLookups, 12u);
+    EXPECT_EQ(lookup.progress().addressLookupsSaved, 12u);
+}
+
+// The queries the pool's summary line counts for a server.
+std::size_t queriesSaid(const std::string& summary, const std::string& server) {
+    const auto line = summary.find("server " + server + ": ");
+    return line == std::string::npos ? 0 : std::stoul(summary.substr(line + server.size() + 9));
+}
+
+// One server silent, one answering SERVFAIL (but NXDOMAIN for nx names), one right.
+TEST(BulkLookup, SeveralServersAnswerEveryDomainFromTheOneThatCan) {
+    ScriptedDnsServer silent([](const Bytes&, Responder&) {});
+    ScriptedDnsServer failing([](const Bytes& message, Responder& out) {
+        const auto query = readQuery(message);
+        auto reply = ReplyBuilder(query.name, query.id).bytes();
+        out.send(testing::withResponseCode(reply, query.name.starts_with("nx") ? 3 : 2));
+    });
+    ScriptedDnsServer right(answerTruthfully);
+    auto domains = numberedDomains(40);
+    for (int i = 0; i < 10; ++i) {
+        domains.push_back("nx" + std::to_string(i) + ".example");
+    }
+    CollectingIo io(domains);
+    BulkLookup lookup({addressOf(silent), addressOf(failing), addressOf(right)}, quick(300ms, 3));
+    ASSERT_TRUE(lookup.run(io));
+    const auto found = io.byDomain();
+    ASSERT_EQ(found.size(), domains.size());
+    const auto askedAt = [](const ScriptedDnsServer& server) {
+        std::multiset<std::string> names;
+        for (const auto& query : server.queries()) {
+            names.insert(readQuery(query.message).name);
+        }
+        return names;
+    };
+    const auto atFailing = askedAt(failing);
+    const auto atRight = askedAt(right);
+    for (const auto& [domain, report] : found) {
+        const auto& result = report.result;
+        EXPECT_LE(result.wire.tries, 3) << domain;
+        if (domain.starts_with("nx")) {
+            // An answer is final: the server that did not give it never heard the name.
+            EXPECT_EQ(result.outcome, Outcome::nxdomain) << domain;
+            const bool fromFailing = result.wire.server == failing.setting();
+            EXPECT_EQ((fromFailing ? atRight : atFailing).count(domain), 0u) << domain;
+            EXPECT_EQ((fromFailing ? atFailing : atRight).count(domain), 1u) << domain;
+        } else {
+            EXPECT_EQ(result.outcome, Outcome::exchangers) << domain;
+            EXPECT_EQ(result.wire.server, right.setting()) << domain;
+        }
+    }
+    EXPECT_EQ(lookup.progress().sent, lookup.progress().retries + domains.size());
+    const auto summary = lookup.serverSummary();
+    for (const auto* server : {&silent, &failing, &right}) {
+        EXPECT_EQ(queriesSaid(summary, server->setting()), server->udpQueryCount()) << summary;
+    }
+}
+
+// Silent for its first eleven queries: ten tries that set it aside and a first probe. One
+// query in flight at a time, so its tries end in the order they went out.
+TEST(BulkLookup, AServerThatAnswersAgainIsTakenBack) {
+    std::atomic<int> heard{0};
+    ScriptedDnsServer flaky([&](const Bytes& message, Responder& out) {
+        if (++heard > 11) {
+            answerTruthfully(message, out);
+        }
+    });
+    ScriptedDnsServer right(answerTruthfully);
+    CollectingIo io(numberedDomains(400));
+    auto settings = quick(50ms, 2);
+    settings.maxInFlight = 1;
+    settings.rate = 200;  // two seconds of domains, so some come after the server is back
+    BulkLookup lookup({addressOf(flaky), addressOf(right)}, settings);
+    ASSERT_TRUE(lookup.run(io));
+    std::size_t fromFlaky = 0;
+    for (const auto& [domain, report] : io.byDomain()) {
+        EXPECT_EQ(report.result.outcome, Outcome::exchangers) << domain;
+        fromFlaky += report.result.wire.server == flaky.setting() ? 1u : 0u;
+    }
+    const auto summary = lookup.serverSummary();
+    EXPECT_NE(summary.find("set aside 1 time for"), std::string::npos) << summary;
+    EXPECT_EQ(summary.find("(still)"), std::string::npos) << summary;
+    EXPECT_GT(fromFlaky, 0u) << summary;
+    EXPECT_EQ(queriesSaid(summary, flaky.setting()), flaky.udpQueryCount()) << summary;
 }
 
 }  // namespace

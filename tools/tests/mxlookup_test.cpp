@@ -9,9 +9,11 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <limits>
 #include <sstream>
 
 #include "testing/mx_answer.h"
+#include "testing/query_view.h"
 #include "testing/reply_builder.h"
 #include "testing/scripted_dns_server.h"
 #include "tools/mxlookup_command.h"
@@ -52,12 +54,23 @@ TEST(MxLookup, PrintsWhatTheSampleWindowShows) {
               "[65535] last.example.com\n");
 }
 
-TEST(MxLookup, NoExchangersIsStillAnAnswer) {
-    ScriptedDnsServer server(answering({}));
-    const auto run = lookup({"@" + server.setting(), "example.com"});
-    EXPECT_EQ(run.status, kExitAnswered);
-    EXPECT_EQ(run.out, "Number of results : 0\nBest MX : \n");
-    EXPECT_EQ(run.err, "");
+TEST(MxLookup, AnswersWithoutExchangersSayWhichTheyAre) {
+    const std::pair<Bytes, std::string> cases[] = {
+        {ReplyBuilder("example.com").bytes(), "no_mx"},
+        {withResponseCode(ReplyBuilder("example.com").bytes(), 3), "nxdomain"},
+        {ReplyBuilder("example.com").mx(0, name("")).bytes(), "null_mx"},
+    };
+    for (const auto& [reply, outcome] : cases) {
+        ScriptedDnsServer server([&reply = reply](const Bytes& query, Responder& out) {
+            auto answer = reply;
+            std::copy_n(query.begin(), 2, answer.begin());  // the query's ID
+            out.send(answer);
+        });
+        const auto run = lookup({"@" + server.setting(), "example.com"});
+        EXPECT_EQ(run.status, kExitAnswered);
+        EXPECT_EQ(run.out, "Number of results : 0\nBest MX : \nOutcome : " + outcome + "\n");
+        EXPECT_EQ(run.err, "");
+    }
 }
 
 TEST(MxLookup, ErrorsGoToStandardErrorWithNumberAndSource) {
@@ -67,7 +80,8 @@ TEST(MxLookup, ErrorsGoToStandardErrorWithNumberAndSource) {
     auto run = lookup({"@" + server.setting(), "example.com"});
     EXPECT_EQ(run.status, kExitError);
     EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err, "Error 20000 (MXQuery): DNS server answered SERVFAIL\n");
+    EXPECT_EQ(run.err, "Error 20000 (MXQuery): DNS server answered SERVFAIL; server asked: " +
+                           server.setting() + "\n");
 
     run = lookup({"@" + server.setting(), "bad..example"});
     EXPECT_EQ(run.status, kExitError);
@@ -103,17 +117,18 @@ TEST(MxLookup, WithoutServerAsksTheFirstNameserverOfResolvConf) {
     EXPECT_EQ(server.udpQueryCount(), 1u);
 }
 
-TEST(ResolvConf, FirstNameserverLineWins) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"nameserver 192.0.2.1\nnameserver 192.0.2.2\n", "192.0.2.1"},
-        {"; old\n#nameserver 192.0.2.9\n  nameserver\tfe80::1%eth0  \n", "fe80::1%eth0"},
-        {"nameserver\nnameserver ::1\n", "::1"},
-        {"search example\noptions ndots:2\n", kDefaultNameserver},
-        {"", kDefaultNameserver},
+TEST(ResolvConf, EveryNameserverInOrderOrTheLoopbackAddress) {
+    using List = std::vector<std::string>;
+    const std::pair<const char*, List> cases[] = {
+        {"nameserver 192.0.2.1\nnameserver 192.0.2.2\n", {"192.0.2.1", "192.0.2.2"}},
+        {"; old\n#nameserver 192.0.2.9\n  nameserver\tfe80::1%eth0  \n", {"fe80::1%eth0"}},
+        {"nameserver\nnameserver ::1\n", {"::1"}},
+        {"search example\noptions ndots:2\n", {kDefaultNameserver}},
+        {"", {kDefaultNameserver}},
     };
     for (const auto& [text, expected] : cases) {
         std::istringstream conf(text);
-        EXPECT_EQ(firstNameserver(conf), expected) << text;
+        EXPECT_EQ(nameservers(conf), expected) << text;
     }
 }
 
@@ -122,8 +137,8 @@ std::string scratchFile(const std::string& suffix) {
     return ::testing::TempDir() + "mxlookup_" + std::to_string(::getpid()) + "_" + suffix;
 }
 
-// The installed program, with its real exit status and output streams; standard output may
-// go elsewhere (a full device) and standard input come from a file.
+// The installed program (or another that runs it), with its real exit status and output
+// streams; standard output may go elsewhere (a full device) and standard input come from a file.
 Run runProgram(std::vector<std::string> args, std::string outPath = {},
                const std::string& inPath = "/dev/null",
                const std::string& program = MXLOOKUP_PATH) {
@@ -148,17 +163,21 @@ TEST(MxLookupProgram, ExitStatusAndStreams) {
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out.rfind("Number of results : 3\nBest MX : a.example.com\n", 0), 0u);
 
-    run = runProgram({"@127.0.0.1:" + std::to_string(testing::closedUdpPort()), "example.com"});
+    const auto closed = "127.0.0.1:" + std::to_string(testing::closedUdpPort());
+    run = runProgram({"@" + closed, "example.com"});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err,
               "Error 20000 (MXQuery): Problem receiving MX query: the server refused the query "
-              "(port unreachable)\n");
+              "(port unreachable); server asked: " +
+                  closed + "\n");
 
-    for (const auto& args : std::vector<std::vector<std::string>>{{},
-                                                                  {"@127.0.0.1"},
-                                                                  {"example.com", "@127.0.0.1"},
-                                                                  {""},
-                                                                  {"--tries", "0", "x.example"}}) {
+    // The server may follow the domain, as it may in other DNS clients.
+    run = runProgram({"example.com", "@" + server.setting()});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out.rfind("Number of results : 3\n", 0), 0u);
+
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {}, {"@127.0.0.1"}, {""}, {"--tries", "0", "x.example"}}) {
         run = runProgram(args);
         EXPECT_EQ(run.status, 2) << ::testing::PrintToString(args);
         EXPECT_NE(run.err.find("usage: mxlookup [OPTIONS] [@SERVER] [DOMAIN...]\n"),
@@ -197,6 +216,119 @@ TEST(MxLookupProgram, ListsGiveOneLineEachAndFailWhenAnyDomainFails) {
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.out.find(R"("outcome":"invalid")"), std::string::npos) << run.out;
     EXPECT_NE(run.err.find("2 domains"), std::string::npos) << run.err;
+}
+
+// Any name asked gets one exchanger: the question is echoed back with an MX answer that
+// points at it, and whatever followed the question is left out.
+void answerAnyName(const Bytes& query, Responder& out) {
+    std::size_t end = 12;
+    while (end < query.size() && query[end] != 0) {
+        end += query[end] + 1u;
+    }
+    Bytes reply(query.begin(), query.begin() + static_cast<std::ptrdiff_t>(end + 5));
+    reply[2] = 0x81;
+    reply[3] = 0x80;
+    reply[7] = 1;
+    reply[11] = 0;
+    const Bytes answer{0xC0, 12, 0, 15, 0, 1,   0,   0, 0x0E, 0x10,
+                       0,    8,  0, 10, 2, 'm', 'x', 1, 'x',  0};
+    reply.insert(reply.end(), answer.begin(), answer.end());
+    out.send(reply);
+}
+
+std::string writeList(const std::string& suffix, const std::string& text) {
+    const auto path = scratchFile(suffix);
+    std::ofstream(path, std::ios::binary) << text;
+    return path;
+}
+
+bool contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+TEST(MxLookupProgram, EveryLineOfABadListEndsInALineOrAMessage) {
+    ScriptedDnsServer server(answerAnyName);
+    // Blanks never push a domain out of sight, and long blank or comment lines stay skipped.
+    const std::string blanks(5000, ' ');
+    const std::string huge(5000, 'a');
+    auto list = writeList("long.txt", "ok.example\n" + blanks + "hidden.example\n# note\n\n" +
+                                          huge + "\n" + blanks + "\n#" + huge + "\n");
+    auto run = runProgram({"--json", "@" + server.setting(), "-f", list});
+    std::remove(list.c_str());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 3);
+    EXPECT_TRUE(contains(run.out, R"({"domain":"hidden.example","outcome":"invalid")")) << run.out;
+    EXPECT_TRUE(contains(run.out, "line 2 of the list is longer than 4096 bytes"));
+    EXPECT_TRUE(contains(run.out, "line 5 of the list is longer than 4096 bytes"));
+    EXPECT_TRUE(contains(run.err, "3 domains in")) << run.err;
+    EXPECT_TRUE(contains(run.err, "invalid 2"));
+    EXPECT_TRUE(contains(run.err, "list: 7 lines read, 4 skipped (blank or comment), 3 reported"));
+
+    // A list that never ends its line (a device of zeros): the lines before it, then an error.
+    list = writeList("zeros.txt", "first.example\n" + std::string(2 << 20, '\0'));
+    run = runProgram({"-q", "@" + server.setting(), "-f", list});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "first.example mx 10 mx.x\n");
+    EXPECT_EQ(run.err, "mxlookup: line 2 of " + list +
+                           " has no end within 1048576 bytes: not a list of domains, reading "
+                           "stopped there\n");
+    std::remove(list.c_str());
+
+    run = runProgram({"@" + server.setting(), "-f", "/nonexistent/list"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, "mxlookup: cannot read /nonexistent/list: No such file or directory\n");
+    run = runProgram({"--json", "@" + server.setting(), "one.example"});
+    EXPECT_TRUE(contains(run.err, "1 domain in")) << run.err;
+}
+
+TEST(MxLookupProgram, AReaderThatLeavesEarlyEndsTheRunQuietly) {
+    ScriptedDnsServer server(answerAnyName);
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    ::close(ends[0]);
+    const auto err = scratchFile("gone.txt");
+    const int status =
+        spawnProgram(MXLOOKUP_PATH, {"@" + server.setting(), "a.example", "b.example"},
+                     {"/dev/null", {}, err, ends[1]});
+    ::close(ends[1]);
+    std::ostringstream said;
+    said << std::ifstream(err).rdbuf();
+    std::remove(err.c_str());
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(said.str(), "");
+}
+
+// The local form of a list spread over machines: parts of one list run by separate processes,
+// their JSON lines put together, hold every domain exactly once.
+TEST(MxLookupProgram, PartsOfAListRunApartGiveEveryDomainOnce) {
+    ScriptedDnsServer server(answerAnyName);
+    std::string text;
+    std::vector<std::string> domains;
+    for (int i = 0; i < 400; ++i) {
+        domains.push_back("d" + std::to_string(i) + ".example");
+        text += domains.back() + "\n";
+    }
+    const auto list = writeList("parts.txt", text);
+    const auto jobs = scratchFile("jobs.txt");
+    const auto run =
+        runProgram({"--will-cite", "--pipepart", "-a", list, "--block", "-1", "-j2", "--joblog",
+                    jobs, MXLOOKUP_PATH, "--json", "-q", "@" + server.setting(), "-f", "-"},
+                   {}, "/dev/null", "/usr/bin/parallel");
+    std::ifstream jobLog(jobs);
+    const auto jobLines = std::count(std::istreambuf_iterator<char>(jobLog), {}, '\n');
+    std::remove(list.c_str());
+    std::remove(jobs.c_str());
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(jobLines, 3) << "a heading and two jobs";
+    std::vector<std::string> seen;
+    std::istringstream lines(run.out);
+    for (std::string line; std::getline(lines, line);) {
+        const auto start = line.find(R"("domain":")") + 10;
+        seen.push_back(line.substr(start, line.find('"', start) - start));
+    }
+    std::sort(seen.begin(), seen.end());
+    std::sort(domains.begin(), domains.end());
+    EXPECT_EQ(seen, domains);
 }
 
 // The program run by the shell after `prelude` (a limit, a closed descriptor).
@@ -297,6 +429,165 @@ TEST(MxLookupProgram, AListFedSlowlyGetsEachLineAsSoonAsItIsComplete) {
     const auto fromFile = runProgram({"-q", "@" + server.setting(), "-f", list});
     std::remove(list.c_str());
     EXPECT_EQ(fromFile.out, out);
+}
+
+std::string fileText(const std::string& path) {
+    std::ostringstream text;
+    text << std::ifstream(path).rdbuf();
+    return text.str();
+}
+
+std::vector<std::string> linesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// The first word of a text line, or the domain of a JSON line.
+std::string domainOfLine(const std::string& line) {
+    if (!line.starts_with('{')) {
+        return line.substr(0, line.find(' '));
+    }
+    const auto start = line.find(R"("domain":")") + 10;
+    return line.substr(start, line.find('"', start) - start);
+}
+
+// The fast domains are answered at once, the others never: a run stopped by a signal has
+// lines for the first, and the rest (in flight or not yet read) are kept or counted.
+TEST(MxLookupProgram, ASignalEndsTheRunWithWholeLinesAndKeepsTheRest) {
+    ScriptedDnsServer server([](const Bytes& query, Responder& out) {
+        const auto asked = readQuery(query);
+        if (asked.name.starts_with("fast")) {
+            out.send(ReplyBuilder(asked.name, asked.id).mx(10, name("mx.example")).bytes());
+        }
+    });
+    std::vector<std::string> domains;
+    std::string text;
+    for (int i = 0; i < 200; ++i) {
+        domains.push_back((i % 20 < 3 ? "fast" : "slow") + std::to_string(i) + ".example");
+        text += domains.back() + (i % 50 == 0 ? "\n# a comment\n" : "\n");
+    }
+    const auto list = scratchFile("signal-list.txt");
+    std::ofstream(list) << text;
+    const struct {
+        int signal;
+        int status;
+        bool json;
+        bool keep;
+    } cases[] = {
+        {SIGINT, 130, true, true}, {SIGTERM, 143, false, false}, {SIGHUP, 129, true, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.signal);
+        const auto unfinished = scratchFile("unfinished.txt");
+        const auto errPath = scratchFile("signal-err.txt");
+        std::vector<std::string> args{
+            "--max-in-flight",      "30", "--timeout", "20", "--tries", "1",
+            "@" + server.setting(), "-f", list};
+        if (c.json) {
+            args.push_back("--json");
+        }
+        if (c.keep) {
+            args.insert(args.end(), {"--unfinished", unfinished});
+        }
+        int fromChild[2] = {-1, -1};
+        ASSERT_EQ(::pipe2(fromChild, O_CLOEXEC), 0);
+        const pid_t child =
+            startProgram(MXLOOKUP_PATH, args, {"/dev/null", {}, errPath, fromChild[1]});
+        ::close(fromChild[1]);
+        ASSERT_GT(child, 0);
+        std::string out;
+        // The fast domains among the first thirty asked: five of them.
+        EXPECT_TRUE(awaitLines(fromChild[0], out, 5)) << out;
+        ::kill(child, c.signal);
+        // Until the child closes its end.
+        awaitLines(fromChild[0], out, std::numeric_limits<std::size_t>::max());
+        ::close(fromChild[0]);
+        EXPECT_EQ(waitForProgram(child), c.status);
+        const auto err = fileText(errPath);
+
+        ASSERT_TRUE(out.empty() || out.back() == '\n') << "a line cut short";
+        std::vector<std::string> seen;
+        for (const auto& line : linesOf(out)) {
+            EXPECT_TRUE(line.starts_with("fast") || line.starts_with(R"({"domain":"fast)")) << line;
+            seen.push_back(domainOfLine(line));
+        }
+        const auto left = c.keep ? linesOf(fileText(unfinished)) : std::vector<std::string>{};
+        // What is left keeps the list's order.
+        EXPECT_TRUE(std::is_sorted(left.begin(), left.end(), [&](const auto& a, const auto& b) {
+            return std::find(domains.begin(), domains.end(), a) <
+                   std::find(domains.begin(), domains.end(), b);
+        }));
+        const auto count = std::to_string(domains.size() - seen.size());
+        if (c.keep) {
+            seen.insert(seen.end(), left.begin(), left.end());
+            std::sort(seen.begin(), seen.end());
+            auto all = domains;
+            std::sort(all.begin(), all.end());
+            EXPECT_EQ(seen, all);
+            EXPECT_NE(err.find(count + " domains unfinished, written to " + unfinished),
+                      std::string::npos)
+                << err;
+        } else {
+            EXPECT_NE(err.find(count + " domains unfinished (in flight or not yet read); "
+                                       "--unfinished FILE keeps them"),
+                      std::string::npos)
+                << err;
+        }
+        std::remove(unfinished.c_str());
+        std::remove(errPath.c_str());
+    }
+    std::remove(list.c_str());
+}
+
+TEST(MxLookupProgram, ServersFromAFileShareTheList) {
+    ScriptedDnsServer server(answerAnyName);
+    const auto closed = "127.0.0.1:" + std::to_string(testing::closedUdpPort());
+    const auto servers = writeList(
+        "servers.txt", "# resolvers\n  @" + closed + "  # refuses\n\n" + server.setting() + "\n");
+    const auto list = writeList("shared.txt", "a.example\nb.example\nc.example\n");
+    auto run = runProgram({"--servers", servers, "-f", list});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out.size(), 3 * std::string("a.example mx 10 mx.x\n").size()) << run.out;
+    for (const auto& named : {closed, server.setting()}) {
+        EXPECT_TRUE(contains(run.err, "server " + named + ": ")) << run.err;
+    }
+    run = runProgram({"--servers", list + ".missing", "x.example"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, "mxlookup: cannot read " + list + ".missing: No such file or directory\n");
+    std::remove(servers.c_str());
+    std::remove(list.c_str());
+}
+
+// Two servers that refuse everything: set aside at once, and past a domain's budget the rest
+// of the list ends without waiting, kept for a later run.
+TEST(MxLookupProgram, WhenEveryServerIsSetAsideTheRestEndsAtOnceAndIsKept) {
+    const auto closed = [] { return "@127.0.0.1:" + std::to_string(testing::closedUdpPort()); };
+    std::string text;
+    for (int i = 0; i < 400; ++i) {
+        text += "d" + std::to_string(i) + ".example\n";
+    }
+    const auto list = writeList("aside.txt", text);
+    const auto kept = scratchFile("aside-kept.txt");
+    const auto run = runProgram({closed(), closed(), "--timeout", "0.02", "--tries", "2", "--rate",
+                                 "800", "--json", "-f", list, "--unfinished", kept});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(lineCount(run.out), 400u);
+    const auto left = linesOf(fileText(kept));
+    std::remove(list.c_str());
+    std::remove(kept.c_str());
+    ASSERT_FALSE(left.empty()) << run.err;
+    for (const auto& domain : left) {
+        EXPECT_TRUE(contains(run.out, R"({"domain":")" + domain + R"(","outcome":"timeout")"))
+            << domain;
+    }
+    EXPECT_TRUE(contains(run.out, "every server has been set aside")) << run.out;
+    EXPECT_TRUE(
+        contains(run.err, std::to_string(left.size()) +
+                              " domains ended while every server was set aside, written to "))
+        << run.err;
 }
 
 }  // namespace

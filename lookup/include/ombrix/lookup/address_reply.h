@@ -31,6 +31,10 @@ struct AddressResult {
     std::vector<std::string> addresses;  // in reply order
     std::optional<Fault> fault;          // set exactly when the reply failed or broke a rule
     ReplySignals reply = {};             // what the reply said about itself, as in MxResult
+    // How many seconds the answer may be kept: the smallest TTL of the address records, or for
+    // an answer without addresses the time its SOA record allows (the smaller of the SOA's
+    // TTL and its MINIMUM); 0 when the reply says nothing about it.
+    std::uint32_t ttl = 0;
 };
 
 // Reads an accepted reply to an A (qtype 1) or AAAA (qtype 28) query for qname, strictly, as

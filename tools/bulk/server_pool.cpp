@@ -1,0 +1,162 @@
+#include "tools/bulk/server_pool.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace ombrix::tools {
+namespace {
+
+// How many recent tries judge a server, and how many of them failing set it aside.
+constexpr std::size_t kRecent = 10;
+constexpr std::size_t kFailingOfRecent = 8;
+constexpr std::size_t kRoundTripsKept = 1000;
+// The longest pause between probes, in first pauses.
+constexpr int kLongestPause = 64;
+
+bool isAnswer(lookup::Outcome outcome) {
+    return !lookup::isTemporary(outcome);
+}
+
+double seconds(ServerPool::Clock::duration span) {
+    return std::chrono::duration<double>(span).count();
+}
+
+}  // namespace
+
+ServerPool::ServerPool(std::vector<std::string> servers, Clock::duration pause,
+                       Clock::duration budget)
+    : firstPause_(pause), budget_(budget) {
+    for (auto& name : servers) {
+        auto& server = servers_.emplace_back();
+        server.name = std::move(name);
+    }
+}
+
+std::optional<std::size_t> ServerPool::pick(const std::vector<bool>& tried, Clock::time_point now,
+                                            bool untriedOnly) const {
+    std::optional<std::size_t> best;
+    for (std::size_t i = 0; i < servers_.size(); ++i) {
+        const auto& server = servers_[i];
+        if (!server.usable(now) || (untriedOnly && tried[i])) {
+            continue;
+        }
+        if (!best || server.inFlight < servers_[*best].inFlight) {
+            best = i;
+        }
+    }
+    return best;
+}
+
+std::optional<std::size_t> ServerPool::choose(const std::vector<bool>& tried,
+                                              Clock::time_point now) {
+    auto chosen = pick(tried, now, true);
+    if (!chosen) {
+        chosen = pick(tried, now, false);
+    }
+    if (!chosen) {
+        // Every server is set aside and none is due for a probe. Within a domain's budget an
+        // outage may still end: the try goes where a probe comes soonest. Past it, no domain
+        // can be answered in its time.
+        const auto soonest = std::min_element(
+            servers_.begin(), servers_.end(),
+            [](const Server& a, const Server& b) { return a.nextProbe < b.nextProbe; });
+        const bool longAside = std::all_of(servers_.begin(), servers_.end(), [&](const Server& s) {
+            return s.asideSince && now - *s.asideSince > budget_;
+        });
+        if (longAside) {
+            return std::nullopt;
+        }
+        chosen = static_cast<std::size_t>(soonest - servers_.begin());
+    }
+    auto& server = servers_[*chosen];
+    server.probing = server.asideSince.has_value();
+    ++server.inFlight;
+    ++server.queries;
+    return chosen;
+}
+
+void ServerPool::setAside(Server& server, Clock::time_point now) {
+    server.asideSince = now;
+    server.pause = firstPause_;
+    server.nextProbe = now + server.pause;
+    ++server.timesAside;
+}
+
+void ServerPool::finished(std::size_t index, lookup::Outcome outcome,
+                          std::chrono::microseconds roundTrip, Clock::time_point now) {
+    auto& server = servers_[index];
+    --server.inFlight;
+    const bool failed = !isAnswer(outcome);
+    if (outcome == lookup::Outcome::noReply) {
+        ++server.timeouts;
+    } else if (failed) {
+        ++server.failures;
+    } else {
+        ++server.answers;
+        server.roundTrips.push_back(roundTrip);
+        if (server.roundTrips.size() > kRoundTripsKept) {
+            server.roundTrips.pop_front();
+        }
+    }
+    server.recentFailed.push_back(failed);
+    if (server.recentFailed.size() > kRecent) {
+        server.recentFailed.pop_front();
+    }
+    if (server.asideSince) {
+        if (!failed) {
+            // It answers again: taken back, judged afresh.
+            server.asideTotal += now - *server.asideSince;
+            server.asideSince.reset();
+            server.recentFailed.clear();
+        } else if (server.probing) {
+            server.pause = std::min(server.pause * 2, firstPause_ * kLongestPause);
+            server.nextProbe = now + server.pause;
+        }
+        server.probing = false;
+        return;
+    }
+    const auto failures = std::count(server.recentFailed.begin(), server.recentFailed.end(), true);
+    if (server.recentFailed.size() == kRecent &&
+        static_cast<std::size_t>(failures) >= kFailingOfRecent) {
+        setAside(server, now);
+    }
+}
+
+std::string ServerPool::summary(Clock::time_point now) const {
+    std::string lines;
+    for (const auto& server : servers_) {
+        auto trips = std::vector(server.roundTrips.begin(), server.roundTrips.end());
+        std::string median = "-";
+        if (!trips.empty()) {
+            const auto middle = trips.begin() + static_cast<std::ptrdiff_t>(trips.size() / 2);
+            std::nth_element(trips.begin(), middle, trips.end());
+            char text[32];
+            std::snprintf(text, sizeof text, "%.1f ms",
+                          std::chrono::duration<double, std::milli>(*middle).count());
+            median = text;
+        }
+        auto aside = server.asideTotal;
+        if (server.asideSince) {
+            aside += now - *server.asideSince;
+        }
+        char text[256];
+        std::snprintf(text, sizeof text,
+                      "server %s: %llu queries, %llu answers, %llu time-outs, %llu failures, "
+                      "median round trip %s",
+                      server.name.c_str(), static_cast<unsigned long long>(server.queries),
+                      static_cast<unsigned long long>(server.answers),
+                      static_cast<unsigned long long>(server.timeouts),
+                      static_cast<unsigned long long>(server.failures), median.c_str());
+        lines += text;
+        if (server.timesAside > 0) {
+            std::snprintf(text, sizeof text, ", set aside %zu %s for %.1f s%s", server.timesAside,
+                          server.timesAside == 1 ? "time" : "times", seconds(aside),
+                          server.asideSince ? " (still)" : "");
+            lines += text;
+        }
+        lines += '\n';
+    }
+    return lines;
+}
+
+}  // namespace ombrix::tools
