@@ -219,7 +219,20 @@ std::size_t lineCount(const std::string& text) {
     return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
 }
 
-TEST(MxLookupProgram, ExhaustedResourcesEndInMessagesNotAnAbort) {
+// The sanitizers' runtime needs descriptors of its own (a pipe for each type check), so a
+// program starved of them fails inside the runtime before it shows its own behaviour.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+constexpr bool kSanitized = __has_feature(address_sanitizer);
+#else
+constexpr bool kSanitized = false;
+#endif
+
+TEST(MxLookupProgram, TooFewDescriptorsEndInMessagesNotAnAbort) {
+    if (kSanitized) {
+        GTEST_SKIP() << "descriptor limits starve the sanitizer runtime; checked in the plain build";
+    }
     ScriptedDnsServer server(answerThree);
     const std::string list = scratchFile("six.txt");
     std::ofstream(list) << "example.com\nexample.com\nexample.com\n"
@@ -235,7 +248,10 @@ TEST(MxLookupProgram, ExhaustedResourcesEndInMessagesNotAnAbort) {
         }
     }
     std::remove(list.c_str());
+}
 
+TEST(MxLookupProgram, AListThatCannotBeReadIsAUsageError) {
+    ScriptedDnsServer server(answerThree);
     auto run = runProgram({"-q", "@" + server.setting(), "-f", ::testing::TempDir()});
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.err, "mxlookup: cannot read " + ::testing::TempDir() + ": Is a directory\n");
