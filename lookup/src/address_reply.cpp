@@ -4,103 +4,46 @@
 #include <netinet/in.h>
 
 #include "address_text.h"
-#include "name_reader.h"
-#include "ombrix/lookup/byte_reader.h"
 #include "ombrix/lookup/query_message.h"
-#include "ombrix/lookup/reply.h"
-#include "ombrix/lookup/response_code.h"
-#include "reply_fault.h"
-#include "resource_record.h"
-#include "section_walk.h"
+#include "record_set_reader.h"
 
 namespace ombrix::lookup {
 namespace {
 
-using Kind = ReplyFault::Kind;
-
-constexpr std::uint8_t kNoError = 0;
-constexpr std::uint8_t kNameError = 3;
-
-// Reads the sections of one address reply after its header.
-class AddressSectionReader {
-  public:
-    AddressSectionReader(std::span<const std::uint8_t> reply, const ReplyHeader& header,
-                         const WireName& qname, std::uint16_t qtype)
-        : reader_(reply), header_(header), chain_(qname), qtype_(qtype) {
-        reader_.skip(kHeaderOctets);
+Expected<std::string, ReplyFault> decodeAddress(ResourceRecord& record, std::uint16_t qtype) {
+    const std::size_t expected = qtype == kTypeA ? kIpv4Octets : kIpv6Octets;
+    const std::size_t octets = record.data.remaining();
+    const auto bytes = record.data.bytes(octets);
+    if (octets != expected || !bytes) {
+        return fail(ReplyFault::Kind::addressOfWrongLength, record.offset, octets);
     }
+    return qtype == kTypeA ? ipv4Text(*bytes) : ipv6Text(*bytes);
+}
 
-    Checked read() {
-        const std::array<SectionEntry<AddressSectionReader>, 4> sections = {{
-            {"question", header_.questions, &AddressSectionReader::readQuestion},
-            {"answer", header_.answers, &AddressSectionReader::readAnswer},
-            {"authority record", header_.authorities, &AddressSectionReader::skipRecord},
-            {"additional record", header_.additionals, &AddressSectionReader::skipRecord},
-        }};
-        return walkSections(*this, sections);
+AddressStatus addressStatus(const RecordReply<std::string>& read) {
+    switch (read.status) {
+        case RecordStatus::found:
+            return read.canonicalName ? AddressStatus::foundViaAlias : AddressStatus::found;
+        case RecordStatus::noData:
+            return AddressStatus::noAddress;
+        case RecordStatus::nxdomain:
+            return AddressStatus::nxdomain;
+        case RecordStatus::serverFailure:
+            return AddressStatus::serverFailure;
+        case RecordStatus::malformed:
+            break;
     }
-
-    std::vector<std::string>& addresses() { return addresses_; }
-    bool aliased() const { return chain_.canonical().has_value(); }
-
-  private:
-    Checked readQuestion() { return chain_.readQuestion(reader_); }
-
-    Checked skipRecord() { return lookup::skipRecord(reader_); }
-
-    Checked readAnswer() {
-        return chain_.readAnswer(reader_, qtype_,
-                                 [this](ResourceRecord& record) { return addAddress(record); });
-    }
-
-    Checked addAddress(ResourceRecord& record) {
-        const std::size_t expected = qtype_ == kTypeA ? kIpv4Octets : kIpv6Octets;
-        const std::size_t octets = record.data.remaining();
-        const auto bytes = record.data.bytes(octets);
-        if (octets != expected || !bytes) {
-            return fail(Kind::addressOfWrongLength, record.offset, octets);
-        }
-        addresses_.push_back(qtype_ == kTypeA ? ipv4Text(*bytes) : ipv6Text(*bytes));
-        return std::monostate{};
-    }
-
-    ByteReader reader_;
-    const ReplyHeader& header_;
-    AnswerChain chain_;
-    std::uint16_t qtype_;
-    std::vector<std::string> addresses_;
-};
-
-AddressResult failed(AddressStatus status, Fault fault) {
-    return AddressResult{status, {}, std::move(fault)};
+    return AddressStatus::malformed;
 }
 
 }  // namespace
 
 AddressResult readAddressReply(std::span<const std::uint8_t> reply, const WireName& qname,
                                std::uint16_t qtype) {
-    const auto header = readHeader(reply);
-    if (!header) {
-        return failed(AddressStatus::malformed, describe(ReplyFault{Kind::endsInHeader}));
-    }
-    if (header->rcode != kNoError && header->rcode != kNameError) {
-        return failed(AddressStatus::serverFailure,
-                      Fault{Fault::Kind::serverFailure,
-                            "DNS server answered " + responseCodeName(header->rcode)});
-    }
-    AddressSectionReader sections(reply, *header, qname, qtype);
-    if (auto read = sections.read(); !read) {
-        return failed(AddressStatus::malformed, describe(read.error()));
-    }
-    AddressResult result;
-    result.addresses = std::move(sections.addresses());
-    if (!result.addresses.empty()) {
-        result.status = sections.aliased() ? AddressStatus::foundViaAlias : AddressStatus::found;
-    } else {
-        result.status =
-            header->rcode == kNameError ? AddressStatus::nxdomain : AddressStatus::noAddress;
-    }
-    return result;
+    auto read = readRecordSet<std::string>(reply, qname, qtype, [qtype](ResourceRecord& record) {
+        return decodeAddress(record, qtype);
+    });
+    return AddressResult{addressStatus(read), std::move(read.records), std::move(read.fault)};
 }
 
 bool isAddressLiteral(std::string_view name) {

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ombrix/lookup/mx_result.h"
+
+namespace ombrix::lookup {
+
+// What a reply to a query for one record type came to.
+enum class RecordStatus : std::uint8_t {
+    found,          // records of the type asked, at the name or at the end of its CNAME chain
+    noData,         // the name exists without records of the type asked
+    nxdomain,       // the name (or the end of its CNAME chain) does not exist
+    serverFailure,  // the server answered with a failure code
+    malformed,      // the reply broke the rules of the protocol
+};
+
+// The records of one type that a reply gave for one name, typed.
+template <class Record>
+struct RecordReply {
+    RecordStatus status = RecordStatus::malformed;
+    std::vector<Record> records;  // in reply order
+    // Where the CNAME chain from the asked name ended, in presentation form, when there was one.
+    std::optional<std::string> canonicalName;
+    std::optional<Fault> fault;  // set exactly when the reply failed or broke a rule
+
+    bool failed() const {
+        return status == RecordStatus::serverFailure || status == RecordStatus::malformed;
+    }
+};
+
+}  // namespace ombrix::lookup
