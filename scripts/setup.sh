@@ -10,7 +10,7 @@ packages=(
     libcli11-dev nlohmann-json3-dev
     qt6-base-dev qt6-tools-dev qt6-tools-dev-tools libqt6designer6 designer-qt6 libgl-dev
     libqt6opengl6-dev libxcb1-dev libxcb-xtest0-dev
-    nsd unbound dnsmasq-base dnsutils dnsperf iproute2 util-linux
+    nsd unbound dnsmasq-base dnsutils ldnsutils dnsperf iproute2 util-linux
     xvfb xauth openbox x11-utils imagemagick time
     scdoc file lintian mmdebstrap
 )
