@@ -6,6 +6,19 @@
 namespace ombrix::lookup {
 namespace {
 
+constexpr std::size_t kLongestFieldName = 32;
+
+// Both policies name fields alike: a letter or digit, then up to 31 of those or "_", "-", ".".
+// Holding to it also keeps the names that reasons quote plain ASCII.
+bool isFieldName(std::string_view name) {
+    const auto plain = [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    };
+    return !name.empty() && name.size() <= kLongestFieldName && plain(name.front()) &&
+           std::all_of(name.begin(), name.end(),
+                       [&](char c) { return plain(c) || c == '_' || c == '-' || c == '.'; });
+}
+
 SelectedPolicy refused(PolicyRecordStatus status, std::string reason) {
     return SelectedPolicy{status, std::move(reason), {}};
 }
@@ -15,7 +28,7 @@ SelectedPolicy splitFields(std::string_view rest) {
     SelectedPolicy policy{PolicyRecordStatus::valid, {}, {}};
     for (const std::string_view field : splitTrimmed(rest, ';')) {
         const auto equals = field.find('=');
-        if (equals == std::string_view::npos || equals == 0) {
+        if (equals == std::string_view::npos || !isFieldName(field.substr(0, equals))) {
             return refused(PolicyRecordStatus::invalid, "a field is not name=value");
         }
         const PolicyField parsed{field.substr(0, equals), field.substr(equals + 1)};

@@ -38,8 +38,9 @@ struct TlsRptRecord {
 // Both readers take the TXT reply and its DNSSEC status. A failed reply, or a bogus or
 // indeterminate status, is an error; NXDOMAIN and no data are absent. The policy does not
 // need DNSSEC, so an insecure answer counts like a secure one. Within a record, fields are
-// "name=value" separated by ";" with spaces or tabs around; a field without "=" makes the
-// record invalid, fields of unknown names are passed over, and a field named twice is invalid.
+// "name=value" separated by ";" with spaces or tabs around, the name a letter or digit and up
+// to 31 more of those or "_", "-", "."; a field otherwise makes the record invalid, as does a
+// field named twice. Fields of unknown names are passed over.
 MtaStsRecord readMtaStsRecord(const RecordReply<std::string>& txt, DnssecStatus dnssec);
 
 // Other rua URIs than mailto and https (in any case) are passed over; a mailto URI needs an
