@@ -46,6 +46,11 @@ void check(std::span<const std::uint8_t> message, const WireName& qname, std::ui
     require(listsAddresses(result.status) == !result.addresses.empty());
     require(result.status != AddressStatus::addressLiteral &&
             result.status != AddressStatus::noReply);
+    // The OPT's code widens the header's; a malformed reply has no OPT.
+    const auto header = readHeader(message);
+    const auto& edns = result.signals.edns;
+    require(!edns || (header && (edns->rcode & 0x0F) == header->rcode));
+    require(!edns || result.status != AddressStatus::malformed);
     require(std::all_of(result.addresses.begin(), result.addresses.end(),
                         [qtype](const std::string& text) { return isAddressOf(text, qtype); }));
 }

@@ -50,7 +50,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     require(reader.skip(12));
     WireNameBuilder name;
     require(readName(reader, name) && name.name() == qname);
-    require(reader.u16() == kTypeMx && reader.u16() == kClassIn && reader.remaining() == 0);
+    // The question, then only the OPT record: root owner and ten fixed bytes, no options.
+    require(reader.u16() == kTypeMx && reader.u16() == kClassIn);
+    require(header->additionals == 1 && reader.u8() == 0 && reader.u16() == kTypeOpt &&
+            reader.u16() == kAdvertisedUdpPayload && reader.skip(6) && reader.remaining() == 0);
 
     if (readsBackVerbatim(domain)) {
         std::string_view typed = domain;

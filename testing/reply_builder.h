@@ -46,6 +46,22 @@ inline Bytes withResponseCode(Bytes reply, std::uint8_t rcode) {
     return reply;
 }
 
+// One EDNS option: its code, its length, its data.
+inline Bytes ednsOption(std::uint16_t code, const Bytes& data) {
+    Bytes out{static_cast<std::uint8_t>(code >> 8), static_cast<std::uint8_t>(code & 0xFF),
+              static_cast<std::uint8_t>(data.size() >> 8),
+              static_cast<std::uint8_t>(data.size() & 0xFF)};
+    out.insert(out.end(), data.begin(), data.end());
+    return out;
+}
+
+// An Extended DNS Error option: the info-code, then the extra text.
+inline Bytes extendedError(std::uint16_t infoCode, std::string_view text = {}) {
+    Bytes data{static_cast<std::uint8_t>(infoCode >> 8), static_cast<std::uint8_t>(infoCode & 0xFF)};
+    data.insert(data.end(), text.begin(), text.end());
+    return ednsOption(15, data);
+}
+
 inline Bytes pointerTo(std::uint16_t offset) {
     return name("", offset);
 }
@@ -96,6 +112,12 @@ class ReplyBuilder {
     ReplyBuilder& additional(const Bytes& owner, std::uint16_t type, const Bytes& data) {
         return record(10, owner, type, data, 1);
     }
+    // An OPT record: the payload size in the class, the extended rcode, version and flags in
+    // the TTL, the options as data.
+    ReplyBuilder& opt(std::uint16_t payload, std::uint32_t ttl = 0, const Bytes& options = {},
+                      const Bytes& owner = name("")) {
+        return record(10, owner, 41, options, payload, ttl);
+    }
 
     const Bytes& bytes() const { return bytes_; }
 
@@ -115,11 +137,13 @@ class ReplyBuilder {
     void append(const Bytes& more) { bytes_.insert(bytes_.end(), more.begin(), more.end()); }
 
     ReplyBuilder& record(std::size_t countAt, const Bytes& owner, std::uint16_t type,
-                         const Bytes& data, std::uint16_t rrClass) {
+                         const Bytes& data, std::uint16_t rrClass, std::uint32_t ttl = 3600) {
         append(owner);
         append({static_cast<std::uint8_t>(type >> 8), static_cast<std::uint8_t>(type & 0xFF),
                 static_cast<std::uint8_t>(rrClass >> 8), static_cast<std::uint8_t>(rrClass & 0xFF),
-                0, 0, 0x0E, 0x10, static_cast<std::uint8_t>(data.size() >> 8),
+                static_cast<std::uint8_t>(ttl >> 24), static_cast<std::uint8_t>(ttl >> 16 & 0xFF),
+                static_cast<std::uint8_t>(ttl >> 8 & 0xFF), static_cast<std::uint8_t>(ttl & 0xFF),
+                static_cast<std::uint8_t>(data.size() >> 8),
                 static_cast<std::uint8_t>(data.size() & 0xFF)});
         append(data);
         ++bytes_.at(countAt + 1);

@@ -1,6 +1,6 @@
 #include "tools/domain_list_reader.h"
 
-#include <string_view>
+#include <algorithm>
 
 namespace ombrix::tools {
 namespace {
@@ -24,37 +24,44 @@ std::string domainOfLine(std::string_view line) {
     return std::string(line);
 }
 
-std::optional<std::string> DomainListReader::nextLine() {
-    auto* buffer = in_.rdbuf();
-    if (buffer == nullptr || !in_.good()) {
-        return std::nullopt;
+void DomainListReader::completeLine() {
+    auto domain = domainOfLine(line_);
+    if (!domain.empty()) {
+        ready_.push_back(std::move(domain));
     }
-    std::string line;
-    bool any = false;
-    for (;;) {
-        const auto c = buffer->sbumpc();
-        if (c == std::char_traits<char>::eof()) {
-            in_.setstate(std::ios::eofbit);
-            return any ? std::optional(line) : std::nullopt;
+    line_.clear();
+    lineStarted_ = false;
+}
+
+void DomainListReader::append(std::string_view bytes) {
+    while (!bytes.empty()) {
+        const auto newline = bytes.find('\n');
+        const auto piece = bytes.substr(0, newline);
+        const auto room = kMaxLine - line_.size();
+        line_.append(piece.substr(0, std::min(room, piece.size())));
+        lineStarted_ = true;
+        if (newline == std::string_view::npos) {
+            return;
         }
-        any = true;
-        if (c == '\n') {
-            return line;
-        }
-        if (line.size() < kMaxLine) {
-            line += static_cast<char>(c);
-        }
+        completeLine();
+        bytes.remove_prefix(newline + 1);
     }
 }
 
-std::optional<std::string> DomainListReader::next() {
-    while (auto line = nextLine()) {
-        auto domain = domainOfLine(*line);
-        if (!domain.empty()) {
-            return domain;
-        }
+void DomainListReader::end() {
+    if (lineStarted_) {
+        completeLine();
     }
-    return std::nullopt;
+    ended_ = true;
+}
+
+std::optional<std::string> DomainListReader::next() {
+    if (ready_.empty()) {
+        return std::nullopt;
+    }
+    auto domain = std::move(ready_.front());
+    ready_.pop_front();
+    return domain;
 }
 
 }  // namespace ombrix::tools

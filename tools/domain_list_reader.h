@@ -1,32 +1,40 @@
 #pragma once
 
 #include <cstddef>
-#include <istream>
+#include <deque>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace ombrix::tools {
 
-// Reads a list of domains one line at a time, so a list of any length costs one line of
-// memory: blank lines and lines whose first visible character is "#" are skipped, spaces,
-// tabs and carriage returns around a domain are trimmed. A line longer than kMaxLine keeps
-// its first kMaxLine bytes, which no valid domain reaches, so it still ends as one invalid
-// entry instead of growing without bound.
+// Splits a list of domains into lines as its bytes come, in pieces of any size, so a list of
+// any length costs one line of memory and a line is ready as soon as its newline is in:
+// blank lines and lines whose first visible character is "#" are skipped, spaces, tabs and
+// carriage returns around a domain are trimmed. A line longer than kMaxLine keeps its first
+// kMaxLine bytes, which no valid domain reaches, so it still ends as one invalid entry instead
+// of growing without bound.
 class DomainListReader {
   public:
     static constexpr std::size_t kMaxLine = 4096;
 
-    explicit DomainListReader(std::istream& in) : in_(in) {}
+    // The next bytes of the list.
+    void append(std::string_view bytes);
+    // The list has no more bytes; a last line without a newline still counts.
+    void end();
 
-    // The next domain, or nothing at the end of the list.
+    // The next domain of the lines complete so far, or nothing.
     std::optional<std::string> next();
+    // Whether the list has ended and every domain in it was taken.
+    bool exhausted() const { return ended_ && ready_.empty(); }
 
   private:
-    // The next raw line without its newline; nothing at the end of the stream.
-    std::optional<std::string> nextLine();
+    void completeLine();
 
-    std::istream& in_;
+    std::string line_;  // the line being read, up to kMaxLine bytes
+    bool lineStarted_ = false;
+    std::deque<std::string> ready_;
+    bool ended_ = false;
 };
 
 // The domain a line holds, or an empty string when the line holds none.

@@ -1,5 +1,11 @@
 #include "tools/list_run.h"
 
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+
 #include "tools/json_line.h"
 #include "tools/outcome_name.h"
 #include "tools/text_line.h"
@@ -10,15 +16,21 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr auto kRedrawEvery = 100ms;
+constexpr std::size_t kListChunk = 64 * 1024;
 constexpr const char* kClearLine = "\r\033[K";
 
 }  // namespace
 
-ListRun::ListRun(std::vector<std::string> domains, std::istream* list, OutputWriter& out,
+ListRun::ListRun(std::vector<std::string> domains, int listFd, OutputWriter& out,
                  std::ostream& err, ListRunStyle style, const ProgressReport& report)
-    : domains_(std::move(domains)), out_(out), err_(err), style_(style), progressReport_(report) {
-    if (list != nullptr) {
-        list_.emplace(*list);
+    : domains_(std::move(domains)),
+      listFd_(listFd),
+      out_(out),
+      err_(err),
+      style_(style),
+      progressReport_(report) {
+    if (listFd_ < 0) {
+        list_.end();
     }
 }
 
@@ -26,7 +38,29 @@ std::optional<std::string> ListRun::nextDomain() {
     if (nextArgument_ < domains_.size()) {
         return std::move(domains_[nextArgument_++]);
     }
-    return list_ ? list_->next() : std::nullopt;
+    return list_.next();
+}
+
+bool ListRun::listOver() const {
+    return nextArgument_ == domains_.size() && list_.exhausted();
+}
+
+int ListRun::listFd() const {
+    return list_.exhausted() ? -1 : listFd_;
+}
+
+// One read: poll said there are bytes or the end, so it does not wait.
+void ListRun::readList() {
+    std::array<char, kListChunk> bytes{};
+    const ssize_t got = ::read(listFd_, bytes.data(), bytes.size());
+    if (got > 0) {
+        list_.append(std::string_view(bytes.data(), static_cast<std::size_t>(got)));
+    } else if (got == 0) {
+        list_.end();
+    } else if (errno != EINTR && errno != EAGAIN) {
+        listFailure_ = std::strerror(errno);
+        list_.end();
+    }
 }
 
 void ListRun::report(DomainReport&& report) {

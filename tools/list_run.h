@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstddef>
-#include <istream>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -22,14 +21,19 @@ struct ListRunStyle {
     bool outIsTerminal = false;  // lines go to a terminal, which the status line may share
 };
 
-// Feeds the bulk lookup the domains of the command line and then those of the list, and
-// writes each report as its line: JSON or text on the output, trace text on err.
+// Feeds the bulk lookup the domains of the command line and then those of the list, read from
+// its descriptor only when poll says it has bytes, so a slow list never blocks the lookups;
+// and writes each report as its line: JSON or text on the output, trace text on err.
 class ListRun : public BulkIo {
   public:
-    ListRun(std::vector<std::string> domains, std::istream* list, OutputWriter& out,
-            std::ostream& err, ListRunStyle style, const ProgressReport& report);
+    // listFd is -1 without a list; the caller owns it.
+    ListRun(std::vector<std::string> domains, int listFd, OutputWriter& out, std::ostream& err,
+            ListRunStyle style, const ProgressReport& report);
 
     std::optional<std::string> nextDomain() override;
+    bool listOver() const override;
+    int listFd() const override;
+    void readList() override;
     void report(DomainReport&& report) override;
     bool flush() override;
     void progress(const BulkProgress& progress) override;
@@ -37,11 +41,15 @@ class ListRun : public BulkIo {
     void clearStatus();
     // Whether every domain got an answer from the server.
     bool allAnswered() const { return allAnswered_; }
+    // Why reading the list stopped before its end, if it did.
+    const std::optional<std::string>& listFailure() const { return listFailure_; }
 
   private:
     std::vector<std::string> domains_;
     std::size_t nextArgument_ = 0;
-    std::optional<DomainListReader> list_;
+    int listFd_ = -1;
+    DomainListReader list_;
+    std::optional<std::string> listFailure_;
     OutputWriter& out_;
     std::ostream& err_;
     ListRunStyle style_;

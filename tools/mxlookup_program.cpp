@@ -1,11 +1,20 @@
 #include "tools/mxlookup_program.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <utility>
 
 #include <cmath>
 #include <fstream>
+#include <new>
 #include <optional>
 #include <sstream>
+#include <string_view>
 
 #include "ombrix/lookup/numbered_error.h"
 #include "ombrix/lookup/server_address.h"
@@ -59,9 +68,17 @@ std::optional<std::size_t> countDomains(const std::string& path) {
     if (path == "-" || ::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
         return std::nullopt;
     }
-    std::ifstream list(path);
-    DomainListReader reader(list);
+    std::ifstream list(path, std::ios::binary);
+    DomainListReader reader;
+    std::array<char, 64 * 1024> bytes{};
     std::size_t count = 0;
+    while (list.read(bytes.data(), bytes.size()) || list.gcount() > 0) {
+        reader.append(std::string_view(bytes.data(), static_cast<std::size_t>(list.gcount())));
+        while (reader.next()) {
+            ++count;
+        }
+    }
+    reader.end();
     while (reader.next()) {
         ++count;
     }
@@ -74,6 +91,47 @@ std::optional<std::size_t> knownTotal(const CommandOptions& options) {
     }
     auto listed = countDomains(*options.listFile);
     return listed ? std::optional(*listed + options.domains.size()) : std::nullopt;
+}
+
+// The list's descriptor: -1 without a list, standard input's for "-" (not ours to close), or
+// a file of our own; why not when it cannot be read.
+class ListSource {
+  public:
+    ListSource() = default;
+    ListSource(int fd, bool owned) : fd_(fd), owned_(owned) {}
+    ListSource(ListSource&& other) noexcept
+        : fd_(std::exchange(other.fd_, -1)), owned_(other.owned_) {}
+    ListSource& operator=(ListSource&&) = delete;
+    ~ListSource() {
+        if (owned_ && fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    int fd() const { return fd_; }
+
+  private:
+    int fd_ = -1;
+    bool owned_ = false;
+};
+
+lookup::Expected<ListSource, std::string> openList(const CommandOptions& options,
+                                                   const ProgramStreams& streams) {
+    if (!options.listFile) {
+        return ListSource();
+    }
+    const auto& path = *options.listFile;
+    const bool standardInput = path == "-";
+    const int fd = standardInput ? streams.inFd : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    ListSource source(fd, !standardInput);
+    const std::string named = standardInput ? "standard input" : path;
+    struct stat status {};
+    if (fd < 0 || ::fstat(fd, &status) != 0) {
+        return lookup::Unexpected("cannot read " + named + ": " + std::strerror(errno));
+    }
+    if (S_ISDIR(status.st_mode)) {
+        return lookup::Unexpected("cannot read " + named + ": " + std::strerror(EISDIR));
+    }
+    return source;
 }
 
 BulkSettings bulkSettings(const CommandOptions& options) {
@@ -96,36 +154,35 @@ int runList(const CommandOptions& options, const ProgramStreams& streams) {
                     << "): " << error.description << '\n';
         return kExitError;
     }
-    std::ifstream file;
-    std::istream* list = nullptr;
-    if (options.listFile) {
-        list = &streams.in;
-        if (*options.listFile != "-") {
-            file.open(*options.listFile);
-            list = &file;
-        }
-        if (!*list) {
-            streams.err << "mxlookup: cannot read " << *options.listFile << '\n';
-            return kExitUsage;
-        }
+    const auto list = openList(options, streams);
+    if (!list) {
+        streams.err << "mxlookup: " << list.error() << '\n';
+        return kExitUsage;
     }
     const bool statusLine = streams.errIsTerminal && !options.quiet;
     const ProgressReport progress(statusLine ? knownTotal(options) : std::nullopt,
                                   ProgressReport::Clock::now());
     OutputWriter out(streams.outFd);
-    ListRun run(options.domains, list, out, streams.err,
+    ListRun run(options.domains, list->fd(), out, streams.err,
                 ListRunStyle{options.json, options.trace, statusLine, streams.outIsTerminal},
                 progress);
-    BulkLookup lookup(std::move(server.value()), bulkSettings(options));
+    BulkLookup lookup(server.value(), bulkSettings(options));
+    if (const auto failure = lookup.failure()) {
+        streams.err << "mxlookup: " << failure->description << '\n';
+    }
     const bool written = lookup.run(run);
     run.clearStatus();
     if (!written) {
         return reportUnwritable(out, streams.err);
     }
+    if (run.listFailure()) {
+        streams.err << "mxlookup: cannot read " << *options.listFile << ": " << *run.listFailure()
+                    << '\n';
+    }
     if (!options.quiet) {
         streams.err << progress.summary(lookup.progress(), ProgressReport::Clock::now());
     }
-    return run.allAnswered() ? kExitAnswered : kExitError;
+    return run.allAnswered() && !run.listFailure() ? kExitAnswered : kExitError;
 }
 
 }  // namespace
@@ -146,7 +203,13 @@ int runMxLookupProgram(std::span<const std::string_view> args, const ProgramStre
             break;
     }
     const auto& options = parsed.options;
-    return options.singleTextLookup() ? runSingle(options, streams) : runList(options, streams);
+    try {
+        return options.singleTextLookup() ? runSingle(options, streams) : runList(options, streams);
+    } catch (const std::bad_alloc&) {
+        // Under an address-space limit: say so and fail, rather than die by SIGABRT.
+        streams.err << "mxlookup: out of memory\n";
+        return kExitError;
+    }
 }
 
 }  // namespace ombrix::tools

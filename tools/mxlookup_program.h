@@ -1,6 +1,5 @@
 #pragma once
 
-#include <istream>
 #include <ostream>
 #include <span>
 #include <string>
@@ -12,7 +11,7 @@ namespace ombrix::tools {
 struct ProgramStreams {
     int outFd = 1;  // written directly, so that a failed write is seen
     std::ostream& err;
-    std::istream& in;  // the list for "-f -"
+    int inFd = 0;  // the list for "-f -", read as it comes
     bool errIsTerminal = false;
     bool outIsTerminal = false;
     std::string resolvConfPath = "/etc/resolv.conf";

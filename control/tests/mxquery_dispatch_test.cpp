@@ -9,6 +9,7 @@
 #include "component/create.h"
 #include "component/dispatch.h"
 #include "control/mxquery_type_library.h"
+#include "testing/query_view.h"
 #include "testing/reply_builder.h"
 #include "testing/scripted_dns_server.h"
 #include "testing/temporary_registry.h"
@@ -299,12 +300,7 @@ TEST_F(MxQueryThroughRegistry, UnicodeDomainIsQueriedInItsAsciiForm) {
 
     const auto queries = server.queries();
     ASSERT_EQ(queries.size(), 1u);
-    const Bytes& message = queries.front().message;
-    const std::string qname(message.begin() + 12, message.end() - 4);
-    EXPECT_EQ(qname, std::string("\x0dxn--bcher-kva\x07"
-                                 "example",
-                                 22) +
-                         '\0');
+    EXPECT_EQ(testing::readQuery(queries.front().message).name, "xn--bcher-kva.example");
 }
 
 }  // namespace

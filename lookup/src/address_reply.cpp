@@ -43,7 +43,8 @@ AddressResult readAddressReply(std::span<const std::uint8_t> reply, const WireNa
     auto read = readRecordSet<std::string>(reply, qname, qtype, [qtype](ResourceRecord& record) {
         return decodeAddress(record, qtype);
     });
-    return AddressResult{addressStatus(read), std::move(read.records), std::move(read.fault)};
+    return AddressResult{addressStatus(read), std::move(read.records), std::move(read.fault),
+                         read.signals};
 }
 
 bool isAddressLiteral(std::string_view name) {

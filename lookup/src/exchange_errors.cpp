@@ -28,4 +28,21 @@ Fault socketFault(const ServerAddress& server, int systemError) {
                      "\": " + std::generic_category().message(systemError)};
 }
 
+Fault refusedFault() {
+    return receivingFault("the server refused the query (port unreachable)");
+}
+
+Fault triesSpent(std::optional<Fault> last, std::string_view transport, int tries,
+                 std::chrono::milliseconds total) {
+    if (!last) {
+        return receivingFault("the lookup's " + std::to_string(total.count()) +
+                              " ms ran out before the query went out over " +
+                              std::string(transport));
+    }
+    last->description += " (" + std::string(transport) + ", " + std::to_string(tries) +
+                         (tries == 1 ? " try" : " tries") + " within the lookup's " +
+                         std::to_string(total.count()) + " ms)";
+    return std::move(*last);
+}
+
 }  // namespace ombrix::lookup

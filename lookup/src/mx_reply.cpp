@@ -14,6 +14,7 @@
 #include "ombrix/lookup/query_message.h"
 #include "ombrix/lookup/reply.h"
 #include "ombrix/lookup/response_code.h"
+#include "opt_record.h"
 #include "reply_fault.h"
 #include "resource_record.h"
 #include "section_walk.h"
@@ -33,6 +34,7 @@ struct Findings {
     std::vector<Exchanger> exchangers;  // in reply order
     bool nullMx = false;                // an MX record whose exchange is the root
     std::optional<WireName> canonical;  // where the CNAME chain ended
+    std::optional<ReplyEdns> edns;      // the OPT record
 };
 
 bool isBlank(std::string_view text) {
@@ -69,19 +71,20 @@ class SectionReader {
         const std::array<SectionEntry<SectionReader>, 4> sections = {{
             {"question", header_.questions, &SectionReader::readQuestion},
             {"answer", header_.answers, &SectionReader::readAnswer},
-            {"authority record", header_.authorities, &SectionReader::skipRecord},
+            {"authority record", header_.authorities, &SectionReader::skipAuthority},
             {"additional record", header_.additionals, &SectionReader::readAdditional},
         }};
         if (auto walked = walkSections(*this, sections); !walked) {
             return Unexpected(walked.error());
         }
-        return Findings{std::move(exchangers_), nullMx_, std::move(chain_.canonical())};
+        return Findings{std::move(exchangers_), nullMx_, std::move(chain_.canonical()),
+                        std::move(opt_.edns())};
     }
 
   private:
     Checked readQuestion() { return chain_.readQuestion(reader_); }
 
-    Checked skipRecord() { return lookup::skipRecord(reader_); }
+    Checked skipAuthority() { return skipRecordRefusingOpt(reader_); }
 
     Checked readAnswer() {
         return chain_.readAnswer(reader_, kTypeMx,
@@ -132,6 +135,9 @@ class SectionReader {
         if (!record) {
             return Unexpected(record.error());
         }
+        if (auto opt = opt_.readAdditional(*record); !opt) {
+            return opt;
+        }
         const std::size_t octets = record->data.remaining();
         const bool ipv4 = record->type == kTypeA && octets == kIpv4Octets;
         const bool ipv6 = record->type == kTypeAaaa && octets == kIpv6Octets;
@@ -171,12 +177,13 @@ class SectionReader {
     ByteReader reader_;
     const ReplyHeader& header_;
     AnswerChain chain_;
-    std::vector<Exchanger> exchangers_;  // in reply order
+    OptRecordReader opt_;
+    std::vector<Exchanger> exchangers_;    // in reply order
     std::vector<std::size_t> exchangeAt_;  // where each exchanger's name starts in the reply
     bool nullMx_ = false;
 };
 
-Outcome judge(const Findings& findings, std::uint8_t rcode) {
+Outcome judge(const Findings& findings, std::uint16_t rcode) {
     if (findings.nullMx) {
         return findings.exchangers.empty() ? Outcome::nullMx : Outcome::nullMxMixed;
     }
@@ -203,16 +210,19 @@ MxResult readMxReply(std::span<const std::uint8_t> reply, const WireName& qname)
                       describe(ReplyFault{Kind::endsInHeader}));
     }
     result.rcode = header->rcode;
-    if (header->rcode != kNoError && header->rcode != kNameError) {
-        return failed(std::move(result), Outcome::serverFailure,
-                      Fault{Fault::Kind::serverFailure,
-                            "DNS server answered " + responseCodeName(header->rcode)});
-    }
+    // A failure reply is walked too: its OPT may say why it failed.
     auto findings = SectionReader(reply, *header, qname).read();
+    result.signals = replySignals(*header, findings ? std::move(findings->edns) : std::nullopt);
+    const std::uint16_t rcode = fullResponseCode(result.signals, *header);
+    if (rcode != kNoError && rcode != kNameError) {
+        return failed(
+            std::move(result), Outcome::serverFailure,
+            Fault{Fault::Kind::serverFailure, "DNS server answered " + responseCodeName(rcode)});
+    }
     if (!findings) {
         return failed(std::move(result), Outcome::malformed, describe(findings.error()));
     }
-    result.outcome = judge(*findings, header->rcode);
+    result.outcome = judge(*findings, rcode);
     result.exchangers = std::move(findings->exchangers);
     const auto byPreference = [](const Exchanger& a, const Exchanger& b) {
         return a.preference < b.preference;

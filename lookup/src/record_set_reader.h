@@ -11,6 +11,7 @@
 #include "ombrix/lookup/record_reply.h"
 #include "ombrix/lookup/reply.h"
 #include "ombrix/lookup/response_code.h"
+#include "opt_record.h"
 #include "reply_fault.h"
 #include "resource_record.h"
 #include "section_walk.h"
@@ -37,19 +38,29 @@ class RecordSetReader {
         const std::array<SectionEntry<RecordSetReader>, 4> sections = {{
             {"question", header_.questions, &RecordSetReader::readQuestion},
             {"answer", header_.answers, &RecordSetReader::readAnswer},
-            {"authority record", header_.authorities, &RecordSetReader::skipRecord},
-            {"additional record", header_.additionals, &RecordSetReader::skipRecord},
+            {"authority record", header_.authorities, &RecordSetReader::skipAuthority},
+            {"additional record", header_.additionals, &RecordSetReader::readAdditional},
         }};
         return walkSections(*this, sections);
     }
 
     std::vector<Record>& records() { return records_; }
     const std::optional<WireName>& canonical() const { return chain_.canonical(); }
+    std::optional<ReplyEdns>& edns() { return opt_.edns(); }
 
   private:
     Checked readQuestion() { return chain_.readQuestion(reader_); }
 
-    Checked skipRecord() { return lookup::skipRecord(reader_); }
+    Checked skipAuthority() { return skipRecordRefusingOpt(reader_); }
+
+    Checked readAdditional() {
+        SkippedName owner;
+        auto record = readRecord(reader_, owner);
+        if (!record) {
+            return Unexpected(record.error());
+        }
+        return opt_.readAdditional(*record);
+    }
 
     Checked readAnswer() {
         return chain_.readAnswer(reader_, qtype_, [this](ResourceRecord& record) -> Checked {
@@ -65,6 +76,7 @@ class RecordSetReader {
     ByteReader reader_;
     const ReplyHeader& header_;
     AnswerChain chain_;
+    OptRecordReader opt_;
     std::uint16_t qtype_;
     Decode decode_;
     std::vector<Record> records_;
@@ -83,14 +95,18 @@ RecordReply<Record> readRecordSet(std::span<const std::uint8_t> reply, const Wir
         result.fault = describe(ReplyFault{ReplyFault::Kind::endsInHeader});
         return result;
     }
-    if (header->rcode != kNoError && header->rcode != kNameError) {
+    // A failure reply is walked too: its OPT may say why it failed.
+    RecordSetReader<Record, Decode> sections(reply, *header, qname, qtype, std::move(decode));
+    const auto read = sections.read();
+    result.signals = replySignals(*header, read ? std::move(sections.edns()) : std::nullopt);
+    const std::uint16_t rcode = fullResponseCode(result.signals, *header);
+    if (rcode != kNoError && rcode != kNameError) {
         result.status = RecordStatus::serverFailure;
-        result.fault = Fault{Fault::Kind::serverFailure,
-                             "DNS server answered " + responseCodeName(header->rcode)};
+        result.fault =
+            Fault{Fault::Kind::serverFailure, "DNS server answered " + responseCodeName(rcode)};
         return result;
     }
-    RecordSetReader<Record, Decode> sections(reply, *header, qname, qtype, std::move(decode));
-    if (auto read = sections.read(); !read) {
+    if (!read) {
         result.fault = describe(read.error());
         return result;
     }
@@ -101,7 +117,7 @@ RecordReply<Record> readRecordSet(std::span<const std::uint8_t> reply, const Wir
     if (!result.records.empty()) {
         result.status = RecordStatus::found;
     } else {
-        result.status = header->rcode == kNameError ? RecordStatus::nxdomain : RecordStatus::noData;
+        result.status = rcode == kNameError ? RecordStatus::nxdomain : RecordStatus::noData;
     }
     return result;
 }

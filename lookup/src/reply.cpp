@@ -19,6 +19,8 @@ std::optional<ReplyHeader> readHeader(std::span<const std::uint8_t> message) {
     header.response = (flagsHigh & 0x80) != 0;
     header.opcode = static_cast<std::uint8_t>(flagsHigh >> 3 & 0x0F);
     header.truncated = (flagsHigh & 0x02) != 0;
+    header.authenticData = (flagsLow & 0x20) != 0;
+    header.checkingDisabled = (flagsLow & 0x10) != 0;
     header.rcode = static_cast<std::uint8_t>(flagsLow & 0x0F);
     header.questions = fields->u16().value_or(0);
     header.answers = fields->u16().value_or(0);

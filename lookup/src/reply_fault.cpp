@@ -58,6 +58,19 @@ Fault describeHere(const ReplyFault& fault) {
                              " record at offset " + at + " ends inside its data");
         case Kind::txtWithoutString:
             return malformed("the TXT record at offset " + at + " holds no character-string");
+        case Kind::optOutsideAdditional:
+            return malformed("the OPT record at offset " + at +
+                             " lies outside the additional section");
+        case Kind::secondOpt:
+            return malformed("the OPT record at offset " + at + " is the reply's second");
+        case Kind::optOwnerNotRoot:
+            return malformed("the OPT record at offset " + at + " is not owned by the root");
+        case Kind::optionOutsideOpt:
+            return malformed("the EDNS option at offset " + at +
+                             " runs past the end of its OPT record");
+        case Kind::extendedErrorWithoutCode:
+            return malformed("the Extended DNS Error at offset " + at +
+                             " is too short to hold an info-code");
         case Kind::mxWithoutPreference:
             break;
     }

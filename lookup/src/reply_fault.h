@@ -29,9 +29,14 @@ struct ReplyFault {
         addressOfWrongLength,
         dataEndsInField,   // a TLSA or TXT record's data ends inside one of its fields
         txtWithoutString,  // a TXT record whose data holds no character-string
+        optOutsideAdditional,
+        secondOpt,
+        optOwnerNotRoot,
+        optionOutsideOpt,
+        extendedErrorWithoutCode,
     };
     Kind kind = Kind::endsInHeader;
-    std::size_t offset = 0;  // of the name, pointer, label, question or record at fault
+    std::size_t offset = 0;  // of the name, pointer, label, question, record or option at fault
     std::size_t detail = 0;  // the label type, the bytes left over, or the record type
     // The section and the entry in it, "answer" 1 of 5, once the walk knows them.
     const char* section = nullptr;

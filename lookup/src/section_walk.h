@@ -8,6 +8,7 @@
 #include "name_reader.h"
 #include "ombrix/lookup/byte_reader.h"
 #include "ombrix/lookup/query_message.h"
+#include "opt_record.h"
 #include "reply_fault.h"
 #include "resource_record.h"
 
@@ -63,13 +64,17 @@ class AnswerChain {
     }
 
     // Reads one answer record. Records of class IN owned by the chain's name count: a CNAME
-    // moves the chain on, one of the type asked goes to onMatch; the rest are passed over.
+    // moves the chain on, one of the type asked goes to onMatch; the rest are passed over,
+    // except an OPT record, which has no place here.
     template <class OnMatch>
     Checked readAnswer(ByteReader& reader, std::uint16_t type, OnMatch&& onMatch) {
         const std::size_t at = reader.offset();
         auto record = pointsAtName(reader) ? readOwnedRecord(reader) : readComparedRecord(reader);
         if (!record) {
             return Unexpected(record.error());
+        }
+        if (auto opt = refuseOpt(record->record); !opt) {
+            return opt;
         }
         if (!record->owned || record->record.rrClass != kClassIn) {
             return std::monostate{};

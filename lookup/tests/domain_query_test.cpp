@@ -4,6 +4,7 @@
 
 #include "ombrix/lookup/domain_name.h"
 #include "ombrix/lookup/query_message.h"
+#include "testing/query_view.h"
 #include "testing/reply_builder.h"
 
 namespace ombrix::lookup {
@@ -17,11 +18,62 @@ Bytes wire(std::string_view domain) {
     return encoded ? encoded.value().bytes : Bytes{};
 }
 
-TEST(BuildMxQuery, ExampleComWithId4575IsTheKnownVector) {
-    const Bytes expected{0x11, 0xDF, 0x01, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00,
-                         0x00, 0x00, 0x07, 0x65, 0x78, 0x61, 0x6D, 0x70, 0x6C, 0x65,
-                         0x03, 0x63, 0x6F, 0x6D, 0x00, 0x00, 0x0F, 0x00, 0x01};
-    EXPECT_EQ(buildMxQuery(4575, WireName{wire("example.com")}), expected);
+TEST(BuildMxQuery, ExampleComWithId4575IsTheKnownVectorWithOrWithoutOpt) {
+    const Bytes plain{0x11, 0xDF, 0x01, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00,
+                      0x00, 0x00, 0x07, 0x65, 0x78, 0x61, 0x6D, 0x70, 0x6C, 0x65,
+                      0x03, 0x63, 0x6F, 0x6D, 0x00, 0x00, 0x0F, 0x00, 0x01};
+    const WireName example{wire("example.com")};
+    EXPECT_EQ(buildMxQuery(4575, example, {.edns = false}), plain);
+
+    Bytes withOpt = plain;
+    withOpt[11] = 1;              // ARCOUNT
+    const Bytes opt{0x00,         // owner: the root
+                    0x00, 0x29,   // type OPT
+                    0x04, 0xD0,   // class: 1232 octets of UDP payload
+                    0x00,         // extended rcode
+                    0x00,         // version
+                    0x00, 0x00,   // flags: DO clear
+                    0x00, 0x00};  // no options
+    withOpt.insert(withOpt.end(), opt.begin(), opt.end());
+    EXPECT_EQ(buildMxQuery(4575, example), withOpt);
+}
+
+TEST(BuildQuery, DnssecOkAndCheckingDisabledSetOnlyTheirOwnBits) {
+    const WireName example{wire("example.com")};
+    const Bytes base = buildQuery(4575, example, kTypeA);
+    const std::size_t doByte = base.size() - 4;  // the OPT flags' high byte
+
+    Bytes expected = base;
+    expected[doByte] = 0x80;
+    EXPECT_EQ(buildQuery(4575, example, kTypeA, {.dnssecOk = true}), expected);
+
+    expected = base;
+    expected[3] = 0x10;  // header flags, low byte: CD
+    EXPECT_EQ(buildQuery(4575, example, kTypeA, {.checkingDisabled = true}), expected);
+
+    // CD does not need the OPT record; the header stays a plain query's otherwise.
+    const Bytes plainCd =
+        buildQuery(4575, example, kTypeA, {.edns = false, .checkingDisabled = true});
+    ASSERT_EQ(plainCd.size(), base.size() - 11);
+    EXPECT_EQ(plainCd[3], 0x10);
+    EXPECT_EQ(plainCd[11], 0);
+}
+
+// Scripted servers decide by what they read of a query, EDNS fallbacks included.
+TEST(BuildQuery, ScriptedServersReadBackWhatWasAsked) {
+    const WireName host{wire("Mx.Example.com")};
+    const auto plain = testing::readQuery(buildQuery(7, host, kTypeAaaa, {.edns = false}));
+    EXPECT_EQ(plain.id, 7);
+    EXPECT_EQ(plain.name, "Mx.Example.com");
+    EXPECT_EQ(plain.type, kTypeAaaa);
+    EXPECT_FALSE(plain.edns || plain.dnssecOk || plain.checkingDisabled);
+
+    const auto secure = testing::readQuery(
+        buildQuery(65535, host, kTypeMx, {.dnssecOk = true, .checkingDisabled = true}));
+    EXPECT_EQ(secure.id, 65535);
+    EXPECT_EQ(secure.type, kTypeMx);
+    EXPECT_TRUE(secure.edns && secure.dnssecOk && secure.checkingDisabled);
+    EXPECT_FALSE(testing::readQuery(buildQuery(1, host, kTypeMx)).dnssecOk);
 }
 
 TEST(EncodeDomain, AsciiGoesOutByteForByteInItsCase) {

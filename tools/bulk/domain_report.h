@@ -1,6 +1,5 @@
 #pragma once
 
-#include <chrono>
 #include <string>
 #include <vector>
 
@@ -9,11 +8,7 @@
 
 namespace ombrix::tools {
 
-// One thing that happened on the wire for a domain, timed from its first send.
-struct TraceEvent {
-    std::chrono::microseconds at{0};
-    std::string what;
-};
+using TraceEvent = lookup::TraceEvent;
 
 // What one input domain came to: the line of output it gets.
 struct DomainReport {

@@ -6,7 +6,8 @@
 #include <mutex>
 #include <set>
 
-#include "ombrix/lookup/byte_reader.h"
+#include "ombrix/lookup/query_message.h"
+#include "testing/query_view.h"
 #include "testing/reply_builder.h"
 #include "testing/scripted_dns_server.h"
 
@@ -17,6 +18,8 @@ using namespace std::chrono_literals;
 using lookup::Outcome;
 using testing::Bytes;
 using testing::name;
+using testing::QueryView;
+using testing::readQuery;
 using testing::ReplyBuilder;
 using testing::Responder;
 using testing::ScriptedDnsServer;
@@ -31,6 +34,7 @@ class CollectingIo : public BulkIo {
         }
         return domains_[next_++];
     }
+    bool listOver() const override { return next_ == domains_.size(); }
     void report(DomainReport&& report) override { reports.push_back(std::move(report)); }
     bool flush() override { return true; }
 
@@ -49,28 +53,8 @@ class CollectingIo : public BulkIo {
     std::size_t next_ = 0;
 };
 
-struct Query {
-    std::uint16_t id = 0;
-    std::string name;
-};
-
-Query readQuery(const Bytes& message) {
-    lookup::ByteReader reader(message);
-    Query query{reader.u16().value_or(0), {}};
-    reader.skip(10);
-    while (auto length = reader.u8()) {
-        const auto label = reader.bytes(*length);
-        if (*length == 0 || !label) {
-            break;
-        }
-        query.name += (query.name.empty() ? "" : ".") +
-                      std::string(reinterpret_cast<const char*>(label->data()), label->size());
-    }
-    return query;
-}
-
 // Answers by the first label of the name: how a zone of every case would.
-Bytes answerFor(const Query& query) {
+Bytes answerFor(const QueryView& query) {
     ReplyBuilder reply(query.name, query.id);
     auto bytes = reply.bytes();
     const auto kind = query.name.substr(0, query.name.find_first_of("0123456789."));
@@ -247,17 +231,12 @@ TEST(BulkLookup, AServerThatFallsSilentEndsTheRestAsTimeouts) {
     EXPECT_GE(timeouts, 70u);
 }
 
-// The type a query asks for: the last four bytes of our queries are its type and class.
-std::uint16_t typeOf(const Bytes& query) {
-    return static_cast<std::uint16_t>(query.at(query.size() - 4) << 8 | query.at(query.size() - 3));
-}
-
 const Bytes kLoopback6{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
 
 // An MX answer whose exchangers each lead to another address status.
 void answerWithExchangers(const Bytes& message, Responder& out) {
     const auto query = readQuery(message);
-    const auto type = typeOf(message);
+    const auto type = query.type;
     if (type == lookup::kTypeMx) {
         ReplyBuilder reply(query.name, query.id);
         for (const char* host : {"ok", "alias", "nx", "none", "silent", "fail", "given"}) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ombrix/lookup/domain_name.h"
+#include "ombrix/lookup/export.h"
 #include "ombrix/lookup/mx_result.h"
 
 namespace ombrix::lookup {
@@ -29,16 +30,17 @@ struct AddressResult {
     AddressStatus status = AddressStatus::noReply;
     std::vector<std::string> addresses;  // in reply order
     std::optional<Fault> fault;          // set exactly when the reply failed or broke a rule
+    ReplySignals signals = {};           // what the reply said about itself, as in MxResult
 };
 
 // Reads an accepted reply to an A (qtype 1) or AAAA (qtype 28) query for qname, strictly, as
 // the MX reader reads: records of class IN and the type asked, owned by qname or by the end of
 // a CNAME chain that starts at it, give the addresses; one of the wrong length is malformed.
-AddressResult readAddressReply(std::span<const std::uint8_t> reply, const WireName& qname,
-                               std::uint16_t qtype);
+OMBRIX_LOOKUP_API AddressResult readAddressReply(std::span<const std::uint8_t> reply,
+                                                 const WireName& qname, std::uint16_t qtype);
 
 // Whether an exchanger's name is an IPv4 or IPv6 address (bracketed or not) rather than a
 // host name: such a name is never asked for.
-bool isAddressLiteral(std::string_view name);
+OMBRIX_LOOKUP_API bool isAddressLiteral(std::string_view name);
 
 }  // namespace ombrix::lookup

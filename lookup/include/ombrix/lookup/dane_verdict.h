@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "ombrix/lookup/dnssec_status.h"
+#include "ombrix/lookup/export.h"
 #include "ombrix/lookup/mx_result.h"
 #include "ombrix/lookup/tlsa_status.h"
 
@@ -38,11 +39,11 @@ struct ExchangerSecurity {
 //    that exchanger might have had usable TLSA;
 //  - every exchanger usable: verified; some: partial; else any unusable: unusable; else none
 //    (skipped ones count as not usable, and no exchanger at all as none).
-DaneVerdict daneVerdict(Outcome mxOutcome, DnssecStatus mxDnssec,
-                        std::span<const ExchangerSecurity> exchangers);
+OMBRIX_LOOKUP_API DaneVerdict daneVerdict(Outcome mxOutcome, DnssecStatus mxDnssec,
+                                          std::span<const ExchangerSecurity> exchangers);
 
 // The word for the verdict: "verified", "partial", "none", "unusable", "insecure",
 // "not_applicable" or "error".
-std::string_view word(DaneVerdict verdict);
+OMBRIX_LOOKUP_API std::string_view word(DaneVerdict verdict);
 
 }  // namespace ombrix::lookup

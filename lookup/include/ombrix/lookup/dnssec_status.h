@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "ombrix/lookup/export.h"
+
 namespace ombrix::lookup {
 
 // How far an answer from a validating resolver can be trusted.
@@ -40,13 +42,13 @@ struct ValidatingReply {
 //    insecure. Without a CD reply, or with a different one, nothing says the data is unsigned
 //    rather than altered on the way: indeterminate;
 //  - anything else (SERVFAIL that persists with CD, REFUSED, ...): indeterminate.
-DnssecStatus dnssecStatus(const std::optional<ValidatingReply>& plain,
-                          const std::optional<ValidatingReply>& checkingDisabled);
+OMBRIX_LOOKUP_API DnssecStatus dnssecStatus(const std::optional<ValidatingReply>& plain,
+                                            const std::optional<ValidatingReply>& checkingDisabled);
 
 // The weaker of two statuses, for a name asked with two record types (A and AAAA): secure,
 // then insecure, then indeterminate, then bogus, the weakest, since a refused answer means
 // someone may be tampering with the data.
-DnssecStatus weaker(DnssecStatus a, DnssecStatus b);
+OMBRIX_LOOKUP_API DnssecStatus weaker(DnssecStatus a, DnssecStatus b);
 
 // Whether the status stands for a failed lookup, temporary, never "no record".
 constexpr bool isFailure(DnssecStatus status) {
@@ -54,6 +56,6 @@ constexpr bool isFailure(DnssecStatus status) {
 }
 
 // The word for the status: "secure", "insecure", "bogus" or "indeterminate".
-std::string_view word(DnssecStatus status);
+OMBRIX_LOOKUP_API std::string_view word(DnssecStatus status);
 
 }  // namespace ombrix::lookup

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "ombrix/lookup/expected.h"
+#include "ombrix/lookup/export.h"
 #include "ombrix/lookup/mx_result.h"
 
 namespace ombrix::lookup {
@@ -20,7 +21,7 @@ struct WireName {
 // byte in its case; anything else through IDNA2008 with the UTS #46 mapping. One trailing dot
 // is the root. Empty labels elsewhere, labels over 63 octets, names over 253 characters and
 // what IDNA rejects fail as an invalid domain.
-Expected<WireName, Fault> encodeDomain(std::string_view domain);
+OMBRIX_LOOKUP_API Expected<WireName, Fault> encodeDomain(std::string_view domain);
 
 // An ASCII letter in lower case; any other byte as it is. Names compare this way.
 inline std::uint8_t foldAsciiCase(std::uint8_t byte) {
@@ -28,6 +29,6 @@ inline std::uint8_t foldAsciiCase(std::uint8_t byte) {
 }
 
 // Compares two wire names label by label, ASCII letters case-insensitively.
-bool sameName(const WireName& a, const WireName& b);
+OMBRIX_LOOKUP_API bool sameName(const WireName& a, const WireName& b);
 
 }  // namespace ombrix::lookup

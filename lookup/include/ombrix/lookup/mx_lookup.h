@@ -3,6 +3,7 @@
 #include <chrono>
 #include <string_view>
 
+#include "ombrix/lookup/export.h"
 #include "ombrix/lookup/mx_result.h"
 
 namespace ombrix::lookup {
@@ -16,7 +17,7 @@ struct LookupOptions {
 // One MX lookup from start to end: the domain is checked and encoded, the server setting
 // ("192.0.2.1", "ns.example:5353", "[::1]:5353") resolved, the query sent with a random ID
 // and the reply read. Every failure is in the result, never thrown.
-MxResult lookupMx(std::string_view server, std::string_view domain,
-                  const LookupOptions& options = {});
+OMBRIX_LOOKUP_API MxResult lookupMx(std::string_view server, std::string_view domain,
+                                    const LookupOptions& options = {});
 
 }  // namespace ombrix::lookup

@@ -4,6 +4,7 @@
 #include <span>
 
 #include "ombrix/lookup/domain_name.h"
+#include "ombrix/lookup/export.h"
 #include "ombrix/lookup/mx_result.h"
 
 namespace ombrix::lookup {
@@ -15,6 +16,6 @@ namespace ombrix::lookup {
 // order among equals), each with the A and AAAA addresses the additional section gives for
 // it. A reply that breaks a rule ends in malformed, with no exchangers and a fault that says
 // what broke and where.
-MxResult readMxReply(std::span<const std::uint8_t> reply, const WireName& qname);
+OMBRIX_LOOKUP_API MxResult readMxReply(std::span<const std::uint8_t> reply, const WireName& qname);
 
 }  // namespace ombrix::lookup

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "ombrix/lookup/reply_signals.h"
+
 namespace ombrix::lookup {
 
 // What one MX lookup came to.
@@ -62,6 +64,12 @@ struct Exchanger {
 
 enum class Transport : std::uint8_t { udp, tcp };
 
+// One thing that happened on the wire for a lookup, timed from its first send.
+struct TraceEvent {
+    std::chrono::microseconds at{0};
+    std::string what;
+};
+
 // What happened on the wire for the reply that was used.
 struct WireReport {
     std::string server;  // the endpoint asked, "192.0.2.1:53" or "[2001:db8::1]:53"
@@ -71,6 +79,8 @@ struct WireReport {
     std::chrono::microseconds roundTrip{0};  // of the accepted reply's exchange
     std::size_t replyOctets = 0;
     std::size_t dropped = 0;  // datagrams or messages heard that did not answer the query
+    bool edns = false;        // the accepted reply answered a query that carried an OPT record
+    std::vector<TraceEvent> trace;  // only when the lookup asked for it
 };
 
 // Everything one MX lookup found out.
@@ -78,13 +88,17 @@ struct MxResult {
     Outcome outcome = Outcome::noReply;
     // The name asked, in A-labels without the final dot; empty when the domain was refused.
     std::string query;
-    // The response code of the accepted reply; nothing when there was none.
+    // The response code in the accepted reply's header; nothing when there was none. An OPT
+    // record may widen it: signals.edns holds the full code.
     std::optional<std::uint8_t> rcode;
     // In preference order, reply order kept among equal preferences. The null MX is not
     // listed.
     std::vector<Exchanger> exchangers;
     // Where the CNAME chain from the asked name ended, when there was one.
     std::optional<std::string> canonicalName;
+    // What the accepted reply said about itself (AD bit, OPT record, Extended DNS Errors), also
+    // when its response code was a failure; its OPT is left out when the reply was malformed.
+    ReplySignals signals;
     WireReport wire;
     // Set exactly when the outcome is a failure.
     std::optional<Fault> fault;

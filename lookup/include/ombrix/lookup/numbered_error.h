@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "ombrix/lookup/export.h"
 #include "ombrix/lookup/mx_result.h"
 
 namespace ombrix::lookup {
@@ -27,6 +28,6 @@ inline constexpr const char* kQueryErrorSource = "MXQuery";
 
 // The one place a fault gets its number: a refused domain is error 5, a reply cut short error
 // 9, anything else error 20000; the description is the fault's own.
-NumberedError numberedError(const Fault& fault);
+OMBRIX_LOOKUP_API NumberedError numberedError(const Fault& fault);
 
 }  // namespace ombrix::lookup

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "ombrix/lookup/dnssec_status.h"
+#include "ombrix/lookup/export.h"
 #include "ombrix/lookup/record_reply.h"
 
 namespace ombrix::lookup {
@@ -41,13 +42,15 @@ struct TlsRptRecord {
 // "name=value" separated by ";" with spaces or tabs around, the name a letter or digit and up
 // to 31 more of those or "_", "-", "."; a field otherwise makes the record invalid, as does a
 // field named twice. Fields of unknown names are passed over.
-MtaStsRecord readMtaStsRecord(const RecordReply<std::string>& txt, DnssecStatus dnssec);
+OMBRIX_LOOKUP_API MtaStsRecord readMtaStsRecord(const RecordReply<std::string>& txt,
+                                                DnssecStatus dnssec);
 
 // Other rua URIs than mailto and https (in any case) are passed over; a mailto URI needs an
 // address after the colon, an https one a host after "//".
-TlsRptRecord readTlsRptRecord(const RecordReply<std::string>& txt, DnssecStatus dnssec);
+OMBRIX_LOOKUP_API TlsRptRecord readTlsRptRecord(const RecordReply<std::string>& txt,
+                                                DnssecStatus dnssec);
 
 // The word for the status: "valid", "absent", "invalid" or "error".
-std::string_view word(PolicyRecordStatus status);
+OMBRIX_LOOKUP_API std::string_view word(PolicyRecordStatus status);
 
 }  // namespace ombrix::lookup

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "ombrix/lookup/mx_result.h"
+#include "ombrix/lookup/reply_signals.h"
 
 namespace ombrix::lookup {
 
@@ -26,6 +27,7 @@ struct RecordReply {
     // Where the CNAME chain from the asked name ended, in presentation form, when there was one.
     std::optional<std::string> canonicalName;
     std::optional<Fault> fault;  // set exactly when the reply failed or broke a rule
+    ReplySignals signals = {};   // what the reply said about itself, as in MxResult
 
     bool failed() const {
         return status == RecordStatus::serverFailure || status == RecordStatus::malformed;

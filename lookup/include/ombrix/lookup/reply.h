@@ -17,7 +17,9 @@ struct ReplyHeader {
     bool response = false;
     std::uint8_t opcode = 0;
     bool truncated = false;
-    std::uint8_t rcode = 0;
+    bool authenticData = false;
+    bool checkingDisabled = false;
+    std::uint8_t rcode = 0;  // the header's four bits; an OPT record may widen it
     std::uint16_t questions = 0;
     std::uint16_t answers = 0;
     std::uint16_t authorities = 0;

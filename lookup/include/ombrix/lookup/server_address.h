@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "ombrix/lookup/expected.h"
+#include "ombrix/lookup/export.h"
 #include "ombrix/lookup/mx_result.h"
 #include "ombrix/lookup/query_timing.h"
 
@@ -26,7 +27,7 @@ struct ServerEndpoint {
 // Reads "192.0.2.1", "192.0.2.1:5353", "ns.example", "ns.example:5353", "::1" and
 // "[::1]:5353". Text with two colons or more and no brackets is an IPv6 address without a
 // port. Nothing when the text fits none of these or the port is not 1 to 65535.
-std::optional<ServerEndpoint> parseServerText(std::string_view text);
+OMBRIX_LOOKUP_API std::optional<ServerEndpoint> parseServerText(std::string_view text);
 
 // The socket address that queries go to, with the setting it came from for messages.
 struct ServerAddress {

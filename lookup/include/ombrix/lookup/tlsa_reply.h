@@ -5,6 +5,7 @@
 #include <string>
 
 #include "ombrix/lookup/domain_name.h"
+#include "ombrix/lookup/export.h"
 #include "ombrix/lookup/record_reply.h"
 
 namespace ombrix::lookup {
@@ -26,6 +27,7 @@ struct TlsaRecord {
 // CNAME chain that starts at it are the records. Data shorter than its three fixed octets is
 // malformed; values outside the known ones are kept as they are, for the usability rule to
 // judge.
-RecordReply<TlsaRecord> readTlsaReply(std::span<const std::uint8_t> reply, const WireName& qname);
+OMBRIX_LOOKUP_API RecordReply<TlsaRecord> readTlsaReply(std::span<const std::uint8_t> reply,
+                                                        const WireName& qname);
 
 }  // namespace ombrix::lookup

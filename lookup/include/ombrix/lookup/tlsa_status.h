@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "ombrix/lookup/dnssec_status.h"
+#include "ombrix/lookup/export.h"
 #include "ombrix/lookup/record_reply.h"
 #include "ombrix/lookup/tlsa_reply.h"
 
@@ -15,7 +16,7 @@ namespace ombrix::lookup {
 // DANE-EE (3), selector 0 or 1, matching type 0, 1 or 2, and data of the length the matching
 // type needs (32 octets for SHA-256, 64 for SHA-512, any but none for the full data). PKIX
 // usages are not for SMTP: there is no agreed set of authorities to check them against.
-bool isUsableForSmtp(const TlsaRecord& record);
+OMBRIX_LOOKUP_API bool isUsableForSmtp(const TlsaRecord& record);
 
 // What the TLSA lookup for one exchanger came to.
 enum class TlsaStatus : std::uint8_t {
@@ -35,10 +36,11 @@ enum class TlsaStatus : std::uint8_t {
 //  - an insecure answer may not be used to authenticate: its records count as unusable, and an
 //    insecure denial as absent, since either way delivery goes on without DANE.
 // Addresses secure but TLSA never asked is a caller's slip, reported as error.
-TlsaStatus tlsaStatus(DnssecStatus addressDnssec, const RecordReply<TlsaRecord>* reply,
-                      DnssecStatus tlsaDnssec);
+OMBRIX_LOOKUP_API TlsaStatus tlsaStatus(DnssecStatus addressDnssec,
+                                        const RecordReply<TlsaRecord>* reply,
+                                        DnssecStatus tlsaDnssec);
 
 // The word for the status: "usable", "unusable", "absent", "skipped" or "error".
-std::string_view word(TlsaStatus status);
+OMBRIX_LOOKUP_API std::string_view word(TlsaStatus status);
 
 }  // namespace ombrix::lookup

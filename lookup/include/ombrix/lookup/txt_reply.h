@@ -5,6 +5,7 @@
 #include <string>
 
 #include "ombrix/lookup/domain_name.h"
+#include "ombrix/lookup/export.h"
 #include "ombrix/lookup/record_reply.h"
 
 namespace ombrix::lookup {
@@ -16,6 +17,7 @@ inline constexpr std::uint16_t kTypeTxt = 16;
 // records on TXT are read; records stay separate. The bytes are kept as the zone has them, so
 // a text need not be UTF-8. A record without a character-string, or one whose string runs
 // past its data, is malformed.
-RecordReply<std::string> readTxtReply(std::span<const std::uint8_t> reply, const WireName& qname);
+OMBRIX_LOOKUP_API RecordReply<std::string> readTxtReply(std::span<const std::uint8_t> reply,
+                                                        const WireName& qname);
 
 }  // namespace ombrix::lookup

@@ -1,8 +1,8 @@
-#include "tools/bulk/adaptive_window.h"
+#include "engine/adaptive_window.h"
 
 #include <algorithm>
 
-namespace ombrix::tools {
+namespace ombrix::lookup {
 
 AdaptiveWindow::AdaptiveWindow(std::size_t ceiling, std::size_t initial)
     : ceiling_(static_cast<double>(std::max(ceiling, kFloor))),
@@ -45,4 +45,4 @@ void AdaptiveWindow::onLoss(std::uint64_t sentAt, std::uint64_t sendsSoFar) {
     ++cuts_;
 }
 
-}  // namespace ombrix::tools
+}  // namespace ombrix::lookup

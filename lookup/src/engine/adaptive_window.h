@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace ombrix::tools {
+namespace ombrix::lookup {
 
 // How many queries may be in flight, found the way TCP finds its congestion window: it
 // doubles every round trip while answers come back (slow start), then grows by one per
@@ -41,4 +41,4 @@ class AdaptiveWindow {
     double smoothedMicros_ = 0;
 };
 
-}  // namespace ombrix::tools
+}  // namespace ombrix::lookup

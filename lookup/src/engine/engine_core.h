@@ -1,0 +1,167 @@
+#pragma once
+
+#include <sys/epoll.h>
+
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <unordered_map>
+#include <variant>
+#include <vector>
+
+#include "engine/adaptive_window.h"
+#include "engine/query_socket.h"
+#include "engine/tcp_exchange.h"
+#include "ombrix/lookup/lookup_engine.h"
+#include "ombrix/lookup/query_message.h"
+#include "ombrix/lookup/query_timing.h"
+
+namespace ombrix::lookup {
+
+// The engine behind LookupEngine: lookups in slots, UDP queries over a few connected sockets
+// per server, TCP for truncated replies as non-blocking connections in the same epoll set,
+// one timer heap for every try, and a window that keeps the queries in flight in check.
+class EngineCore {
+  public:
+    using Completion = std::variant<std::function<void(MxResult&&)>,
+                                    std::function<void(AddressAnswer&&)>,
+                                    std::function<void(RecordAnswer&&)>>;
+
+    explicit EngineCore(EngineSettings settings);
+
+    LookupId submit(const LookupRequest& request, std::uint16_t type, Completion done);
+    bool cancel(LookupId id);
+    int fd() const { return epoll_.fd(); }
+    std::optional<std::chrono::milliseconds> process();
+    void run();
+    std::size_t pending() const { return live_ + done_.size(); }
+    bool hasRoom() const;
+    EngineCounters counters() const;
+    std::optional<Fault> failure() const { return failure_; }
+
+  private:
+    enum class Stage : std::uint8_t { queued, udp, tcp };
+    struct Lookup {
+        LookupId id = kNoLookup;  // kNoLookup: the slot is free
+        Stage stage = Stage::queued;
+        std::uint16_t qtype = 0;
+        WireName qname;
+        QueryOptions options;
+        std::vector<std::uint8_t> message;
+        std::uint32_t server = 0;
+        std::chrono::milliseconds timeout{0};
+        int tries = 1;
+        Clock::duration resolving{};  // spent resolving the server's name, out of the budget
+        Clock::time_point firstSend;
+        Clock::time_point lastSend;
+        Clock::time_point deadline;
+        int udpSends = 0;
+        int tcpTries = 0;
+        int socket = -1;
+        std::uint16_t queryId = 0;
+        bool presumedLost = false;
+        std::uint64_t sendNumber = 0;
+        std::uint32_t timerSeq = 0;  // timers armed before the last change are stale
+        bool trace = false;
+        std::optional<TcpExchange> tcp;
+        Clock::time_point tcpStart;
+        std::optional<Fault> lastTcpMiss;
+        WireReport wire;
+        Completion completion;
+    };
+    struct Server {
+        ServerAddress address;
+        std::string endpoint;
+        std::vector<int> sockets;  // the active ones; retired ones leave this list
+        std::size_t next = 0;
+        bool refusesEdns = false;  // learnt from its answers, kept for the engine's life
+    };
+    struct SocketSlot {
+        std::optional<QuerySocket> socket;
+        std::uint32_t server = 0;
+        std::vector<std::pair<std::int32_t, LookupId>> outbox;
+    };
+    enum class TimerKind : std::uint8_t { tryOver, presumedLost };
+    struct Timer {
+        Clock::time_point due;
+        std::int32_t slot = 0;
+        std::uint32_t seq = 0;
+        TimerKind kind = TimerKind::tryOver;
+        bool operator>(const Timer& other) const { return due > other.due; }
+    };
+    struct Delivery {
+        LookupId id = kNoLookup;
+        std::function<void()> call;
+    };
+    using Ending = Expected<std::vector<std::uint8_t>, Fault>;
+
+    std::int32_t takeSlot();
+    void start(std::int32_t slot, const LookupRequest& request, Clock::time_point submitted);
+    std::uint64_t tcpTag(std::int32_t slot);
+    std::optional<std::chrono::milliseconds> recoverFromExhaustion();
+    Lookup& at(std::int32_t slot) { return lookups_[static_cast<std::size_t>(slot)]; }
+    Expected<std::uint32_t, Fault> serverFor(const std::string& setting,
+                                             Clock::time_point deadline);
+    Expected<int, Fault> pickSocket(std::uint32_t server);
+    Expected<int, Fault> openSocket(std::uint32_t server);
+
+    void handle(std::span<const epoll_event> events, Clock::time_point now);
+    std::optional<std::chrono::milliseconds> work(Clock::time_point now);
+    void admit(Clock::time_point now);
+    void sendUdp(std::int32_t slot, Clock::time_point now);
+    void flushOutboxes();
+    void failOutbox(SocketSlot& entry, std::size_t from, int systemError);
+    void receive(int socket, Clock::time_point now);
+    void accept(int socket, std::span<const std::uint8_t> datagram, bool cut,
+                Clock::time_point now);
+    void refuse(std::uint32_t server);
+    bool fallsBackFromEdns(std::int32_t slot, std::uint8_t rcode);
+    void goTcp(std::int32_t slot, Clock::time_point now);
+    void startTcpTry(std::int32_t slot, Clock::time_point now);
+    void onTcpReady(std::int32_t slot, Clock::time_point now);
+    void onTcpMiss(std::int32_t slot, Miss miss, Clock::time_point now);
+    void expireTimers(Clock::time_point now);
+    void onTryOver(std::int32_t slot, Clock::time_point now);
+    void arm(std::int32_t slot, Clock::time_point due, TimerKind kind);
+    void finish(std::int32_t slot, Ending ending);
+    void release(std::int32_t slot);
+    void deliver();
+    void closeIdleSockets();
+    void failEverything(const Fault& fault);
+    void noteRoundTrip(Clock::duration sample);
+    Clock::duration lossTimeout(const Lookup& lookup) const;
+    std::size_t occupying() const { return admitted_ - presumedLost_; }
+    void trace(Lookup& lookup, std::string what);
+
+    EngineSettings settings_;
+    AdaptiveWindow window_;
+    SocketHandle epoll_;
+    std::optional<Fault> failure_;
+    std::deque<Lookup> lookups_;
+    std::vector<std::int32_t> freeSlots_;
+    std::uint64_t serial_ = 0;
+    std::size_t live_ = 0;
+    std::size_t admitted_ = 0;
+    std::size_t presumedLost_ = 0;
+    std::size_t queued_ = 0;
+    std::deque<std::pair<std::int32_t, LookupId>> queue_;
+    std::vector<Server> servers_;
+    std::unordered_map<std::string, std::uint32_t> serverIndex_;
+    std::vector<SocketSlot> sockets_;
+    std::vector<int> freeSockets_;
+    std::vector<Timer> timers_;  // a min-heap by due time
+    std::vector<Delivery> done_;
+    std::vector<Delivery>* delivering_ = nullptr;  // the batch whose callbacks run now
+    std::unique_ptr<std::uint8_t[]> receiveRoom_;
+    std::size_t receiveBatch_ = 1;
+    std::optional<Clock::duration> smoothedRtt_;
+    Clock::duration rttVariation_{};
+    EngineCounters counters_;
+};
+
+}  // namespace ombrix::lookup

@@ -1,0 +1,56 @@
+#include "engine/typed_result.h"
+
+#include "ombrix/lookup/mx_reply.h"
+#include "ombrix/lookup/presentation.h"
+#include "ombrix/lookup/reply.h"
+
+namespace ombrix::lookup {
+namespace {
+
+bool refusedDomain(const Fault& fault) {
+    return fault.kind == Fault::Kind::invalidDomain;
+}
+
+}  // namespace
+
+MxResult mxResultOf(LookupEnding ending, const WireName& qname, WireReport wire) {
+    MxResult result;
+    if (ending) {
+        result = readMxReply(ending.value(), qname);
+    } else {
+        result.outcome = refusedDomain(ending.error()) ? Outcome::invalidDomain : Outcome::noReply;
+        result.fault = std::move(ending.error());
+    }
+    if (!qname.bytes.empty()) {
+        result.query = toPresentation(qname);
+    }
+    result.wire = std::move(wire);
+    return result;
+}
+
+AddressAnswer addressAnswerOf(LookupEnding ending, const WireName& qname, std::uint16_t qtype,
+                              WireReport wire) {
+    if (ending) {
+        return {readAddressReply(ending.value(), qname, qtype), std::move(wire)};
+    }
+    const auto status =
+        refusedDomain(ending.error()) ? AddressStatus::malformed : AddressStatus::noReply;
+    return {AddressResult{status, {}, std::move(ending.error())}, std::move(wire)};
+}
+
+RecordAnswer recordAnswerOf(LookupEnding ending, WireReport wire) {
+    RecordAnswer answer;
+    answer.wire = std::move(wire);
+    if (!ending) {
+        answer.fault = std::move(ending.error());
+        return answer;
+    }
+    // The reply was matched to the query, so its header is whole.
+    const auto header = readHeader(ending.value());
+    answer.rcode = header->rcode;
+    answer.authenticData = header->authenticData;
+    answer.reply = std::move(ending.value());
+    return answer;
+}
+
+}  // namespace ombrix::lookup

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "ombrix/lookup/domain_name.h"
+#include "ombrix/lookup/expected.h"
+#include "ombrix/lookup/lookup_engine.h"
+
+namespace ombrix::lookup {
+
+// How a lookup ended: the reply that answers it, or why there is none.
+using LookupEnding = Expected<std::vector<std::uint8_t>, Fault>;
+
+// Each lookup's ending read into the result its kind promises.
+MxResult mxResultOf(LookupEnding ending, const WireName& qname, WireReport wire);
+AddressAnswer addressAnswerOf(LookupEnding ending, const WireName& qname, std::uint16_t qtype,
+                              WireReport wire);
+RecordAnswer recordAnswerOf(LookupEnding ending, WireReport wire);
+
+}  // namespace ombrix::lookup
