@@ -43,8 +43,12 @@ AddressResult readAddressReply(std::span<const std::uint8_t> reply, const WireNa
     auto read = readRecordSet<std::string>(reply, qname, qtype, [qtype](ResourceRecord& record) {
         return decodeAddress(record, qtype);
     });
-    return AddressResult{addressStatus(read), std::move(read.records), std::move(read.fault),
-                         read.signals};
+    return AddressResult{addressStatus(read),
+                         std::move(read.records),
+                         std::move(read.fault),
+                         std::move(read.signals),
+                         read.rcode,
+                         std::move(read.canonicalName)};
 }
 
 bool isAddressLiteral(std::string_view name) {

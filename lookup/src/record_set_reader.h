@@ -100,6 +100,7 @@ RecordReply<Record> readRecordSet(std::span<const std::uint8_t> reply, const Wir
     const auto read = sections.read();
     result.signals = replySignals(*header, read ? std::move(sections.edns()) : std::nullopt);
     const std::uint16_t rcode = fullResponseCode(result.signals, *header);
+    result.rcode = rcode;
     if (rcode != kNoError && rcode != kNameError) {
         result.status = RecordStatus::serverFailure;
         result.fault =

@@ -31,6 +31,10 @@ struct AddressResult {
     std::vector<std::string> addresses;  // in reply order
     std::optional<Fault> fault;          // set exactly when the reply failed or broke a rule
     ReplySignals signals = {};           // what the reply said about itself, as in MxResult
+    // The full response code, the OPT's bits included; nothing without a readable reply.
+    std::optional<std::uint16_t> rcode = {};
+    // Where the CNAME chain from the asked name ended, when there was one.
+    std::optional<std::string> canonicalName = {};
 };
 
 // Reads an accepted reply to an A (qtype 1) or AAAA (qtype 28) query for qname, strictly, as

@@ -27,6 +27,8 @@ struct RecordReply {
     // Where the CNAME chain from the asked name ended, in presentation form, when there was one.
     std::optional<std::string> canonicalName;
     std::optional<Fault> fault;  // set exactly when the reply failed or broke a rule
+    // The full response code, the OPT's bits included; nothing when the header was cut short.
+    std::optional<std::uint16_t> rcode;
     ReplySignals signals = {};   // what the reply said about itself, as in MxResult
 
     bool failed() const {
