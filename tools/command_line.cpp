@@ -32,9 +32,10 @@ std::optional<std::string> takeTargets(std::vector<std::string> targets, Command
 ParsedCommand parseCommandLine(std::span<const std::string_view> args) {
     ParsedCommand parsed;
     auto& options = parsed.options;
-    CLI::App app("Looks up the mail exchangers (MX) of domains, asking SERVER (an address or a host\n"
-                 "name, either with :PORT; default: the first nameserver of /etc/resolv.conf).",
-                 "mxlookup");
+    CLI::App app(
+        "Looks up the mail exchangers (MX) of domains, asking SERVER (an address or a host\n"
+        "name, either with :PORT; default: the first nameserver of /etc/resolv.conf).",
+        "mxlookup");
     app.footer(
         "One DOMAIN without --json and --trace prints the count, the best exchanger and one\n"
         "[PREFERENCE] NAME line per exchanger. Several domains, or -f, print one line per\n"
@@ -56,6 +57,14 @@ ParsedCommand parseCommandLine(std::span<const std::string_view> args) {
                    "read domains from FILE, one a line (- for standard input)");
     app.add_flag("--json", options.json, "one JSON line per domain");
     app.add_flag("--addresses", options.addresses, "each exchanger's IPv4 and IPv6 addresses");
+    auto* security = app.add_flag(
+        "--security", options.security,
+        "mail security per domain: DNSSEC of the MX answer, DANE (TLSA) per exchanger,\n"
+        "MTA-STS and TLS reporting records; SERVER must be a validating resolver");
+    app.add_option("--validated-name", options.validatedName,
+                   "a name whose DNSKEY must validate before any domain is read\n"
+                   "(default: the root zone)")
+        ->needs(security);
     app.add_flag("--trace", options.trace, "what happened on the wire, per query");
     app.add_option("--timeout", options.timeoutSeconds, "seconds each try waits (default 2)")
         ->check(CLI::Range(0.001, 3600.0));

@@ -16,6 +16,53 @@ double milliseconds(std::chrono::microseconds duration) {
     return static_cast<double>(duration.count()) / 1000.0;
 }
 
+Json tlsaOf(const lookup::TlsaLookup& tlsa) {
+    Json entry{{"name", tlsa.name}};
+    if (tlsa.asked) {
+        entry["dnssec"] = lookup::word(tlsa.dnssec);
+    }
+    entry["status"] = lookup::word(tlsa.status);
+    auto records = Json::array();
+    for (const auto& record : tlsa.records) {
+        records.push_back({{"usage", record.usage},
+                           {"selector", record.selector},
+                           {"matching", record.matching},
+                           {"data", record.data}});
+    }
+    entry["records"] = std::move(records);
+    return entry;
+}
+
+void addPosture(Json& entry, const lookup::ExchangerPosture& posture) {
+    entry["address_dnssec"] = lookup::word(posture.addressDnssec);
+    entry["tlsa"] = tlsaOf(posture.tlsa);
+}
+
+// The keys --security adds after the MX answer's own.
+void addSecurity(Json& line, const lookup::MailSecurity& security) {
+    line["dnssec"] = lookup::word(security.dnssec);
+    if (security.implicitExchanger) {
+        Json implicit{{"name", security.implicitExchanger->name}};
+        addPosture(implicit, *security.implicitExchanger);
+        line["implicit_exchanger"] = std::move(implicit);
+    }
+    line["dane"] = lookup::word(security.dane);
+    Json mtaSts{{"status", lookup::word(security.mtaSts.status)}};
+    if (security.mtaSts.status == lookup::PolicyRecordStatus::valid) {
+        mtaSts["id"] = security.mtaSts.id;
+    } else if (!security.mtaSts.reason.empty()) {
+        mtaSts["reason"] = security.mtaSts.reason;
+    }
+    line["mta_sts"] = std::move(mtaSts);
+    Json tlsRpt{{"status", lookup::word(security.tlsRpt.status)}};
+    if (security.tlsRpt.status == lookup::PolicyRecordStatus::valid) {
+        tlsRpt["rua"] = security.tlsRpt.rua;
+    } else if (!security.tlsRpt.reason.empty()) {
+        tlsRpt["reason"] = security.tlsRpt.reason;
+    }
+    line["tls_rpt"] = std::move(tlsRpt);
+}
+
 Json exchangersOf(const DomainReport& report) {
     const auto& exchangers = report.result.exchangers;
     const bool withAddresses = report.addressStatus.size() == exchangers.size();
@@ -28,6 +75,9 @@ Json exchangersOf(const DomainReport& report) {
             entry["ipv4"] = exchanger.ipv4;
             entry["ipv6"] = exchanger.ipv6;
             entry["status"] = addressStatusName(report.addressStatus[i]);
+        }
+        if (report.security && i < report.security->exchangers.size()) {
+            addPosture(entry, report.security->exchangers[i]);
         }
         list.push_back(std::move(entry));
     }
@@ -63,6 +113,9 @@ std::string toJsonLine(const DomainReport& report) {
     }
     if (result.canonicalName) {
         line["canonical"] = *result.canonicalName;
+    }
+    if (report.security) {
+        addSecurity(line, *report.security);
     }
     line["server"] = result.wire.server;
     if (result.wire.tries > 0) {

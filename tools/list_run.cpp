@@ -21,8 +21,8 @@ constexpr const char* kClearLine = "\r\033[K";
 
 }  // namespace
 
-ListRun::ListRun(std::vector<std::string> domains, int listFd, OutputWriter& out,
-                 std::ostream& err, ListRunStyle style, const ProgressReport& report)
+ListRun::ListRun(std::vector<std::string> domains, int listFd, OutputWriter& out, std::ostream& err,
+                 ListRunStyle style, const ProgressReport& report)
     : domains_(std::move(domains)),
       listFd_(listFd),
       out_(out),

@@ -6,15 +6,14 @@
 
 #include <array>
 #include <cerrno>
-#include <cstring>
-#include <utility>
-
 #include <cmath>
+#include <cstring>
 #include <fstream>
 #include <new>
 #include <optional>
 #include <sstream>
 #include <string_view>
+#include <utility>
 
 #include "ombrix/lookup/numbered_error.h"
 #include "ombrix/lookup/server_address.h"
@@ -142,6 +141,7 @@ BulkSettings bulkSettings(const CommandOptions& options) {
     settings.rate = options.rate;
     settings.trace = options.trace;
     settings.addresses = options.addresses;
+    settings.security = options.security;
     return settings;
 }
 
@@ -153,6 +153,20 @@ int runList(const CommandOptions& options, const ProgramStreams& streams) {
         streams.err << "Error " << error.number << " (" << error.source
                     << "): " << error.description << '\n';
         return kExitError;
+    }
+    BulkLookup lookup(server.value(), bulkSettings(options));
+    if (const auto failure = lookup.failure()) {
+        streams.err << "mxlookup: " << failure->description << '\n';
+    }
+    // Before any domain is read: without a validating server every status would be noise.
+    if (options.security) {
+        const auto check = lookup.checkValidating(options.validatedName);
+        if (!check.validating) {
+            streams.err << "mxlookup: " << server.value().endpointText()
+                        << " is no validating resolver, so --security cannot judge anything: "
+                        << (check.fault ? check.fault->description : "") << '\n';
+            return kExitError;
+        }
     }
     const auto list = openList(options, streams);
     if (!list) {
@@ -166,10 +180,6 @@ int runList(const CommandOptions& options, const ProgramStreams& streams) {
     ListRun run(options.domains, list->fd(), out, streams.err,
                 ListRunStyle{options.json, options.trace, statusLine, streams.outIsTerminal},
                 progress);
-    BulkLookup lookup(server.value(), bulkSettings(options));
-    if (const auto failure = lookup.failure()) {
-        streams.err << "mxlookup: " << failure->description << '\n';
-    }
     const bool written = lookup.run(run);
     run.clearStatus();
     if (!written) {

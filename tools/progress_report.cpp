@@ -39,6 +39,21 @@ std::string outcomeCounts(const BulkProgress& progress) {
     return text;
 }
 
+// "; dane verified 3, none 2; mta_sts valid 1, absent 4": the mail-security counts.
+template <class Word, std::size_t N>
+std::string wordCounts(const char* title, const std::array<std::size_t, N>& counts) {
+    std::string text = std::string("; ") + title;
+    const char* separator = " ";
+    for (std::size_t i = 0; i < N; ++i) {
+        if (counts[i] > 0) {
+            text += separator + std::string(lookup::word(static_cast<Word>(i))) + ' ' +
+                    std::to_string(counts[i]);
+            separator = ", ";
+        }
+    }
+    return text;
+}
+
 }  // namespace
 
 std::string ProgressReport::statusLine(const BulkProgress& progress, Clock::time_point now) const {
@@ -70,7 +85,12 @@ std::string ProgressReport::summary(const BulkProgress& progress, Clock::time_po
                   "%zu domains in %.2f s (%.0f/s), %llu queries sent, %llu retries: ",
                   progress.done, elapsed, rate, static_cast<unsigned long long>(progress.sent),
                   static_cast<unsigned long long>(progress.retries));
-    return text + outcomeCounts(progress) + '\n';
+    std::string line = text + outcomeCounts(progress);
+    if (progress.security) {
+        line += wordCounts<lookup::DaneVerdict>("dane", progress.verdicts);
+        line += wordCounts<lookup::PolicyRecordStatus>("mta_sts", progress.mtaSts);
+    }
+    return line + '\n';
 }
 
 }  // namespace ombrix::tools

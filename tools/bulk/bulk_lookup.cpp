@@ -53,13 +53,32 @@ std::size_t BulkLookup::startDomains(BulkIo& io, Clock::time_point now) {
         }
         pacer_.spend();
         ++started;
-        engine_.submitMx(request(*domain), [this, &io, domain = *domain](lookup::MxResult&& result) {
-            DomainReport report{domain, std::move(result), {}, {}};
-            report.trace = std::move(report.result.wire.trace);
-            deliver(std::move(report), io);
-        });
+        startDomain(std::move(*domain), io);
     }
     return started;
+}
+
+void BulkLookup::startDomain(std::string domain, BulkIo& io) {
+    if (settings_.security) {
+        lookup::submitMailSecurity(engine_, request(domain),
+                                   [this, &io, domain](lookup::MailSecurity&& found) {
+                                       DomainReport report{domain, std::move(found.mx), {}, {}, {}};
+                                       report.trace = std::move(report.result.wire.trace);
+                                       report.security = std::move(found);
+                                       publish(std::move(report), io);
+                                   });
+        return;
+    }
+    const auto request = this->request(domain);
+    engine_.submitMx(request, [this, &io, domain = std::move(domain)](lookup::MxResult&& result) {
+        DomainReport report{domain, std::move(result), {}, {}, {}};
+        report.trace = std::move(report.result.wire.trace);
+        deliver(std::move(report), io);
+    });
+}
+
+lookup::ValidationCheck BulkLookup::checkValidating(const std::string& validatedName) {
+    return lookup::checkValidatingServer(engine_, request(validatedName));
 }
 
 // A domain's MX answer is in: its line goes out now, or once every exchanger without
@@ -132,17 +151,22 @@ void BulkLookup::settleExchanger(std::size_t slot, std::size_t exchanger, std::u
 void BulkLookup::publish(DomainReport&& report, BulkIo& io) {
     ++progress_.done;
     ++progress_.outcomes[indexOf(report.result.outcome)];
+    if (report.security) {
+        progress_.security = true;
+        ++progress_.verdicts[static_cast<std::size_t>(report.security->dane)];
+        ++progress_.mtaSts[static_cast<std::size_t>(report.security->mtaSts.status)];
+    }
     io.report(std::move(report));
 }
 
 int BulkLookup::waitMilliseconds(std::optional<std::chrono::milliseconds> engineWait,
                                  BulkIo& io) const {
-    auto wait = std::min<std::chrono::milliseconds>(engineWait.value_or(kProgressTick),
-                                                    kProgressTick);
+    auto wait =
+        std::min<std::chrono::milliseconds>(engineWait.value_or(kProgressTick), kProgressTick);
     if (engine_.hasRoom() && !io.listOver()) {
         if (const auto paced = pacer_.nextAllowed()) {
-            wait = std::min(wait,
-                            std::chrono::ceil<std::chrono::milliseconds>(*paced - Clock::now()));
+            wait =
+                std::min(wait, std::chrono::ceil<std::chrono::milliseconds>(*paced - Clock::now()));
         }
     }
     return static_cast<int>(std::max<std::chrono::milliseconds::rep>(0, wait.count()));

@@ -26,6 +26,9 @@ struct BulkSettings {
     bool trace = false;
     // Each exchanger's A and AAAA, asked unless the MX reply gave them already.
     bool addresses = false;
+    // Every domain's mail-security questions (see lookup/mail_security.h) instead of the bare
+    // MX lookup; addresses is then not asked for.
+    bool security = false;
 };
 
 // Where the domains come from and where their reports go.
@@ -60,6 +63,9 @@ class BulkLookup {
     // Runs until every domain is reported or io.flush() fails; returns whether all went out.
     bool run(BulkIo& io);
     const BulkProgress& progress() const { return progress_; }
+    // Whether the server validates, asked for validatedName's DNSKEY (the root's when empty)
+    // before any domain: see lookup::checkValidatingServer.
+    lookup::ValidationCheck checkValidating(const std::string& validatedName);
     // Why the engine could not start, when it could not: every domain then ends with it.
     std::optional<lookup::Fault> failure() const { return engine_.failure(); }
 
@@ -75,6 +81,7 @@ class BulkLookup {
     // Submits the domains that are ready while the window and the rate allow; how many.
     std::size_t startDomains(BulkIo& io, Clock::time_point now);
     lookup::LookupRequest request(std::string domain) const;
+    void startDomain(std::string domain, BulkIo& io);
     void deliver(DomainReport&& report, BulkIo& io);
     void askAddresses(std::size_t slot, std::size_t exchanger, std::uint16_t type, BulkIo& io);
     void settleExchanger(std::size_t slot, std::size_t exchanger, std::uint16_t type,

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "ombrix/lookup/address_reply.h"
+#include "ombrix/lookup/mail_security.h"
 #include "ombrix/lookup/mx_result.h"
 
 namespace ombrix::tools {
@@ -18,6 +20,8 @@ struct DomainReport {
     // the exchangers' ipv4 and ipv6.
     std::vector<lookup::AddressStatus> addressStatus;
     std::vector<TraceEvent> trace;  // only when tracing
+    // With --security: what was found out besides the MX answer, which is in result.
+    std::optional<lookup::MailSecurity> security;
 };
 
 }  // namespace ombrix::tools

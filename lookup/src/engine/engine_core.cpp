@@ -20,6 +20,15 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// The root is no domain to send mail to, yet a name to ask about: its DNSKEY tells whether a
+// server validates.
+Expected<WireName, Fault> queryName(const std::string& domain, std::uint16_t type) {
+    if (domain == "." && type != kTypeMx) {
+        return WireName{{0}};
+    }
+    return encodeDomain(domain);
+}
+
 constexpr std::size_t kBatch = 64;
 // The longest datagram there can be, and one more octet: a datagram is never cut on our side.
 constexpr std::size_t kUdpReceiveRoom = 65535 + 1;
@@ -70,9 +79,9 @@ EngineCore::EngineCore(EngineSettings settings)
       epoll_(::epoll_create1(EPOLL_CLOEXEC)),
       receiveBatch_(std::clamp<std::size_t>(settings.maxInFlight, 1, kBatch)) {
     if (!epoll_.valid()) {
-        failure_ = Fault{Fault::Kind::sendFailed,
-                         "Cannot start the lookup engine: no epoll descriptor: " +
-                             systemText(errno)};
+        failure_ =
+            Fault{Fault::Kind::sendFailed,
+                  "Cannot start the lookup engine: no epoll descriptor: " + systemText(errno)};
     }
 }
 
@@ -102,8 +111,7 @@ Expected<std::uint32_t, Fault> EngineCore::serverFor(const std::string& setting,
     return index;
 }
 
-LookupId EngineCore::submit(const LookupRequest& request, std::uint16_t type,
-                            Completion done) {
+LookupId EngineCore::submit(const LookupRequest& request, std::uint16_t type, Completion done) {
     const auto submitted = Clock::now();
     const auto slot = takeSlot();
     auto& lookup = at(slot);
@@ -134,7 +142,7 @@ void EngineCore::start(std::int32_t slot, const LookupRequest& request,
                        Clock::time_point submitted) {
     auto& lookup = at(slot);
     const auto total = totalOf(request.timeout, request.tries);
-    auto qname = encodeDomain(request.domain);
+    auto qname = queryName(request.domain, lookup.qtype);
     auto server = failure_ ? Expected<std::uint32_t, Fault>(Unexpected(*failure_))
                            : serverFor(request.server, submitted + total);
     lookup.resolving = Clock::now() - submitted;
@@ -159,8 +167,7 @@ void EngineCore::start(std::int32_t slot, const LookupRequest& request,
 
 bool EngineCore::cancel(LookupId id) {
     const auto slot = static_cast<std::int32_t>(id & 0xFFFFFF);
-    if (id != kNoLookup && static_cast<std::size_t>(slot) < lookups_.size() &&
-        at(slot).id == id) {
+    if (id != kNoLookup && static_cast<std::size_t>(slot) < lookups_.size() && at(slot).id == id) {
         if (at(slot).stage == Stage::queued) {
             --queued_;
         }
@@ -194,8 +201,7 @@ EngineCounters EngineCore::counters() const {
 }
 
 Expected<int, Fault> EngineCore::openSocket(std::uint32_t server) {
-    auto socket = QuerySocket::open(servers_[server].address,
-                                    settings_.maxInFlight > kWideWindow);
+    auto socket = QuerySocket::open(servers_[server].address, settings_.maxInFlight > kWideWindow);
     if (!socket) {
         return Unexpected(std::move(socket.error()));
     }
@@ -327,9 +333,8 @@ void EngineCore::flushOutboxes() {
     std::array<iovec, kBatch> pieces{};
     for (auto& entry : sockets_) {
         // Lookups that ended since their send was queued leave the outbox unsent.
-        std::erase_if(entry.outbox, [this](const auto& queued) {
-            return at(queued.first).id != queued.second;
-        });
+        std::erase_if(entry.outbox,
+                      [this](const auto& queued) { return at(queued.first).id != queued.second; });
         std::size_t sent = 0;
         while (sent < entry.outbox.size()) {
             std::size_t count = 0;
@@ -484,8 +489,8 @@ void EngineCore::startTcpTry(std::int32_t slot, Clock::time_point now) {
     auto& lookup = at(slot);
     const auto total = totalOf(lookup.timeout, lookup.tries);
     if (now >= lookup.deadline) {
-        finish(slot, Unexpected(triesSpent(std::move(lookup.lastTcpMiss), "TCP", lookup.tcpTries,
-                                           total)));
+        finish(slot, Unexpected(
+                         triesSpent(std::move(lookup.lastTcpMiss), "TCP", lookup.tcpTries, total)));
         return;
     }
     ++lookup.tcpTries;
@@ -539,7 +544,8 @@ void EngineCore::onTcpReady(std::int32_t slot, Clock::time_point now) {
         startTcpTry(slot, now);
         return;
     }
-    lookup.wire.roundTrip = std::chrono::duration_cast<std::chrono::microseconds>(now - lookup.tcpStart);
+    lookup.wire.roundTrip =
+        std::chrono::duration_cast<std::chrono::microseconds>(now - lookup.tcpStart);
     lookup.wire.replyOctets = reply.size();
     trace(lookup, "reply of " + std::to_string(reply.size()) + " octets over TCP");
     finish(slot, std::move(reply));
@@ -621,9 +627,8 @@ void EngineCore::finish(std::int32_t slot, Ending ending) {
         };
     } else if (auto* address = std::get_if<1>(&completion)) {
         call = [done = std::move(*address),
-                answer = addressAnswerOf(std::move(ending), qname, qtype, std::move(wire))]() mutable {
-            done(std::move(answer));
-        };
+                answer = addressAnswerOf(std::move(ending), qname, qtype,
+                                         std::move(wire))]() mutable { done(std::move(answer)); };
     } else {
         call = [done = std::move(std::get<2>(completion)),
                 answer = recordAnswerOf(std::move(ending), std::move(wire))]() mutable {
@@ -744,7 +749,8 @@ std::optional<std::chrono::milliseconds> EngineCore::work(Clock::time_point now)
     if (timers_.empty()) {
         return kFirstLossTimeout;
     }
-    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(timers_.front().due - Clock::now());
+    const auto wait =
+        std::chrono::ceil<std::chrono::milliseconds>(timers_.front().due - Clock::now());
     return std::max(wait, 0ms);
 }
 
@@ -788,9 +794,9 @@ void EngineCore::run() {
     while (wait) {
         int ready = 0;
         if (epoll_.valid()) {
-            ready = ::epoll_wait(epoll_.fd(), events.data(), events.size(),
-                                 static_cast<int>(std::min<std::chrono::milliseconds::rep>(
-                                     wait->count(), 1 << 30)));
+            ready = ::epoll_wait(
+                epoll_.fd(), events.data(), events.size(),
+                static_cast<int>(std::min<std::chrono::milliseconds::rep>(wait->count(), 1 << 30)));
         }
         try {
             handle({events.data(), static_cast<std::size_t>(std::max(ready, 0))}, Clock::now());
