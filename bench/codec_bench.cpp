@@ -3,7 +3,7 @@
 #include "bench/replies.h"
 #include "ombrix/lookup/mx_reply.h"
 #include "ombrix/lookup/query_message.h"
-#include "ombrix/lookup/reply.h"
+#include "reply.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 
 #include "ombrix/lookup/address_reply.h"
 #include "ombrix/lookup/query_message.h"
-#include "ombrix/lookup/reply.h"
+#include "reply.h"
 
 namespace {
 
@@ -48,7 +48,7 @@ void check(std::span<const std::uint8_t> message, const WireName& qname, std::ui
             result.status != AddressStatus::noReply);
     // The OPT's code widens the header's; a malformed reply has no OPT.
     const auto header = readHeader(message);
-    const auto& edns = result.signals.edns;
+    const auto& edns = result.reply.edns;
     require(!edns || (header && (edns->rcode & 0x0F) == header->rcode));
     require(!edns || result.status != AddressStatus::malformed);
     require(std::all_of(result.addresses.begin(), result.addresses.end(),

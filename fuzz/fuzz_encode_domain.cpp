@@ -7,11 +7,11 @@
 #include <string_view>
 
 #include "lookup/src/name_reader.h"
-#include "ombrix/lookup/byte_reader.h"
+#include "byte_reader.h"
 #include "ombrix/lookup/domain_name.h"
 #include "ombrix/lookup/presentation.h"
 #include "ombrix/lookup/query_message.h"
-#include "ombrix/lookup/reply.h"
+#include "reply.h"
 
 namespace {
 

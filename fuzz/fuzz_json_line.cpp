@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "ombrix/lookup/byte_reader.h"
+#include "byte_reader.h"
 #include "tools/json_line.h"
 
 namespace {

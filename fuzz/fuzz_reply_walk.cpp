@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "ombrix/lookup/mx_reply.h"
-#include "ombrix/lookup/reply.h"
+#include "reply.h"
 
 namespace {
 
@@ -52,9 +52,9 @@ void checkExchangers(const MxResult& result, std::size_t answers) {
 
 // The OPT's code widens the header's and decides the outcome; a malformed reply has no OPT; its
 // error texts come out of the message.
-void checkSignals(const ReplySignals& signals, const std::optional<ReplyHeader>& header,
+void checkSignals(const ReplySignals& reply, const std::optional<ReplyHeader>& header,
                   Outcome outcome, std::size_t size) {
-    const auto& edns = signals.edns;
+    const auto& edns = reply.edns;
     require(!edns || (header && (edns->rcode & 0x0F) == header->rcode));
     require(!edns || outcome == Outcome::serverFailure || edns->rcode == 0 || edns->rcode == 3);
     require(!edns || outcome != Outcome::malformed);
@@ -82,6 +82,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     require(listsExchangers(result.outcome) == !result.exchangers.empty());
     require(!result.canonicalName || isPresentationText(*result.canonicalName));
     checkExchangers(result, header ? header->answers : 0);
-    checkSignals(result.signals, header, result.outcome, size);
+    checkSignals(result.reply, header, result.outcome, size);
     return 0;
 }

@@ -1,6 +1,6 @@
 #include "testing/query_view.h"
 
-#include "ombrix/lookup/byte_reader.h"
+#include "byte_reader.h"
 #include "ombrix/lookup/query_message.h"
 
 namespace ombrix::testing {

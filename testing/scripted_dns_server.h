@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "ombrix/lookup/socket_handle.h"
+#include "socket_handle.h"
 
 namespace ombrix::testing {
 

@@ -3,11 +3,17 @@
 # the server.
 BEGIN { FS = "," }
 
+$1 == "name" {
+    for (i = 1; i <= NF; i++) column[$i] = i
+}
+
 $1 ~ /_median"$/ {
     name = $1
     gsub(/"/, "", name)
     sub(/_median$/, "", name)
     ns[name] = name ~ /^walk\// ? $4 : $3
+    if ("tries" in column) tries[name] = $(column["tries"])
+    if ("over_tcp" in column) overTcp[name] = $(column["over_tcp"])
 }
 
 function row(what, ours, peer, ratio, target, met) {
@@ -57,4 +63,8 @@ END {
            "lookup/raw_fresh_socket", 1.15)
     compare("lookup: c-ares / ours", "lookup/ours", "lookup/c-ares")
     compare("lookup: res_nquery / ours", "lookup/ours", "lookup/res_nquery")
+    if ("lookup/ours_forty" in ns)
+        printf "| lookup of forty exchangers (906 octets): %d tries, over %s | %.0f | - | - | - | - |\n",
+               tries["lookup/ours_forty"], overTcp["lookup/ours_forty"] > 0 ? "TCP" : "UDP",
+               ns["lookup/ours_forty"]
 }

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/peers/nsd_replies.h"
 #include "bench/peers/peer_parsers.h"
 #include "ombrix/lookup/domain_name.h"
 #include "ombrix/lookup/mx_lookup.h"
@@ -68,6 +69,26 @@ void lookupOurs(benchmark::State& state) {
             break;
         }
     }
+}
+
+// The forty-exchanger answer (906 octets): within the 1,232 octets the query's OPT record
+// offers, so it comes in one UDP exchange; the counters show the tries and the transport.
+void lookupOursForty(benchmark::State& state) {
+    std::optional<sockaddr_in> server;
+    if (!needServer(state, server)) {
+        return;
+    }
+    const std::string setting = std::getenv("OMBRIX_BENCH_SERVER");
+    ombrix::lookup::MxResult result;
+    for (auto _ : state) {
+        result = ombrix::lookup::lookupMx(setting, ombrix::bench::peers::kFortyMxDomain);
+        if (result.exchangers.size() != 40) {
+            state.SkipWithError("our lookup of forty exchangers failed");
+            break;
+        }
+    }
+    state.counters["tries"] = result.wire.tries;
+    state.counters["over_tcp"] = result.wire.transport == ombrix::lookup::Transport::tcp ? 1 : 0;
 }
 
 struct CaresQuery {
@@ -221,6 +242,7 @@ void lookupRawFreshSocket(benchmark::State& state) {
 }
 
 BENCHMARK(lookupOurs)->Name("lookup/ours");
+BENCHMARK(lookupOursForty)->Name("lookup/ours_forty");
 BENCHMARK(lookupCares)->Name("lookup/c-ares");
 BENCHMARK(lookupResNquery)->Name("lookup/res_nquery");
 BENCHMARK(lookupRaw)->Name("lookup/raw");

@@ -46,7 +46,7 @@ AddressResult readAddressReply(std::span<const std::uint8_t> reply, const WireNa
     return AddressResult{addressStatus(read),
                          std::move(read.records),
                          std::move(read.fault),
-                         std::move(read.signals),
+                         std::move(read.reply),
                          read.rcode,
                          std::move(read.canonicalName)};
 }

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "ombrix/lookup/byte_reader.h"
+#include "byte_reader.h"
 
 namespace ombrix::lookup {
 

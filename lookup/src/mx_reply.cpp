@@ -9,10 +9,11 @@
 
 #include "address_text.h"
 #include "name_reader.h"
-#include "ombrix/lookup/byte_reader.h"
+#include "byte_reader.h"
 #include "ombrix/lookup/presentation.h"
+#include "presentation_buffer.h"
 #include "ombrix/lookup/query_message.h"
-#include "ombrix/lookup/reply.h"
+#include "reply.h"
 #include "ombrix/lookup/response_code.h"
 #include "opt_record.h"
 #include "reply_fault.h"
@@ -212,8 +213,8 @@ MxResult readMxReply(std::span<const std::uint8_t> reply, const WireName& qname)
     result.rcode = header->rcode;
     // A failure reply is walked too: its OPT may say why it failed.
     auto findings = SectionReader(reply, *header, qname).read();
-    result.signals = replySignals(*header, findings ? std::move(findings->edns) : std::nullopt);
-    const std::uint16_t rcode = fullResponseCode(result.signals, *header);
+    result.reply = replySignals(*header, findings ? std::move(findings->edns) : std::nullopt);
+    const std::uint16_t rcode = fullResponseCode(result.reply, *header);
     if (rcode != kNoError && rcode != kNameError) {
         return failed(
             std::move(result), Outcome::serverFailure,

@@ -6,7 +6,7 @@
 #include <optional>
 #include <span>
 
-#include "ombrix/lookup/byte_reader.h"
+#include "byte_reader.h"
 #include "ombrix/lookup/domain_name.h"
 #include "reply_fault.h"
 

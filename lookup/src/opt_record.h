@@ -2,8 +2,8 @@
 
 #include <optional>
 
-#include "ombrix/lookup/byte_reader.h"
-#include "ombrix/lookup/reply.h"
+#include "byte_reader.h"
+#include "reply.h"
 #include "ombrix/lookup/reply_signals.h"
 #include "reply_fault.h"
 #include "resource_record.h"
@@ -35,8 +35,8 @@ class OptRecordReader {
 ReplySignals replySignals(const ReplyHeader& header, std::optional<ReplyEdns> edns);
 
 // The reply's response code: the header's, widened by the OPT's when there is one.
-inline std::uint16_t fullResponseCode(const ReplySignals& signals, const ReplyHeader& header) {
-    return signals.edns ? signals.edns->rcode : header.rcode;
+inline std::uint16_t fullResponseCode(const ReplySignals& reply, const ReplyHeader& header) {
+    return reply.edns ? reply.edns->rcode : header.rcode;
 }
 
 }  // namespace ombrix::lookup

@@ -1,6 +1,8 @@
 #include "ombrix/lookup/presentation.h"
 
-#include "ombrix/lookup/byte_reader.h"
+#include "presentation_buffer.h"
+
+#include "byte_reader.h"
 
 namespace ombrix::lookup {
 

@@ -1,4 +1,4 @@
-#include "ombrix/lookup/query_id.h"
+#include "query_id.h"
 
 #include <pthread.h>
 #include <sys/random.h>

@@ -6,12 +6,12 @@
 #include <utility>
 #include <vector>
 
-#include "ombrix/lookup/byte_reader.h"
+#include "byte_reader.h"
 #include "ombrix/lookup/presentation.h"
 #include "ombrix/lookup/record_reply.h"
-#include "ombrix/lookup/reply.h"
 #include "ombrix/lookup/response_code.h"
 #include "opt_record.h"
+#include "reply.h"
 #include "reply_fault.h"
 #include "resource_record.h"
 #include "section_walk.h"
@@ -98,8 +98,8 @@ RecordReply<Record> readRecordSet(std::span<const std::uint8_t> reply, const Wir
     // A failure reply is walked too: its OPT may say why it failed.
     RecordSetReader<Record, Decode> sections(reply, *header, qname, qtype, std::move(decode));
     const auto read = sections.read();
-    result.signals = replySignals(*header, read ? std::move(sections.edns()) : std::nullopt);
-    const std::uint16_t rcode = fullResponseCode(result.signals, *header);
+    result.reply = replySignals(*header, read ? std::move(sections.edns()) : std::nullopt);
+    const std::uint16_t rcode = fullResponseCode(result.reply, *header);
     result.rcode = rcode;
     if (rcode != kNoError && rcode != kNameError) {
         result.status = RecordStatus::serverFailure;

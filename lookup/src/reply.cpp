@@ -1,7 +1,7 @@
-#include "ombrix/lookup/reply.h"
+#include "reply.h"
 
 #include "name_reader.h"
-#include "ombrix/lookup/byte_reader.h"
+#include "byte_reader.h"
 #include "ombrix/lookup/query_message.h"
 
 namespace ombrix::lookup {

@@ -6,7 +6,7 @@
 #include <span>
 
 #include "name_reader.h"
-#include "ombrix/lookup/byte_reader.h"
+#include "byte_reader.h"
 #include "reply_fault.h"
 
 namespace ombrix::lookup {

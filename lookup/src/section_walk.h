@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "name_reader.h"
-#include "ombrix/lookup/byte_reader.h"
+#include "byte_reader.h"
 #include "ombrix/lookup/query_message.h"
 #include "opt_record.h"
 #include "reply_fault.h"

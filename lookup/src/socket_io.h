@@ -3,7 +3,7 @@
 #include "ombrix/lookup/expected.h"
 #include "ombrix/lookup/mx_result.h"
 #include "ombrix/lookup/server_address.h"
-#include "ombrix/lookup/socket_handle.h"
+#include "socket_handle.h"
 
 namespace ombrix::lookup {
 

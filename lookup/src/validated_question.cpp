@@ -7,11 +7,11 @@ constexpr std::uint16_t kNoError = 0;
 constexpr std::uint16_t kServerFailure = 2;
 constexpr std::uint16_t kNameError = 3;
 
-ValidatingReply fromSignals(std::uint16_t rcode, const ReplySignals& signals,
+ValidatingReply fromSignals(std::uint16_t rcode, const ReplySignals& said,
                             std::vector<std::string> answer) {
-    ValidatingReply reply{rcode, signals.authenticData, {}, std::move(answer)};
-    if (signals.edns) {
-        for (const auto& error : signals.edns->errors) {
+    ValidatingReply reply{rcode, said.authenticData, {}, std::move(answer)};
+    if (said.edns) {
+        for (const auto& error : said.edns->errors) {
             reply.extendedErrors.push_back(error.infoCode);
         }
     }
@@ -36,7 +36,7 @@ std::optional<ValidatingReply> fromRecordReply(const RecordReply<Record>& result
     for (const auto& record : result.records) {
         answer.push_back(text(record));
     }
-    return fromSignals(*result.rcode, result.signals, std::move(answer));
+    return fromSignals(*result.rcode, result.reply, std::move(answer));
 }
 
 }  // namespace
@@ -53,15 +53,15 @@ std::optional<ValidatingReply> validatingReply(const MxResult& result) {
     if (result.outcome == Outcome::nullMx || result.outcome == Outcome::nullMxMixed) {
         answer.emplace_back("0 .");
     }
-    const std::uint16_t rcode = result.signals.edns ? result.signals.edns->rcode : *result.rcode;
-    return fromSignals(rcode, result.signals, std::move(answer));
+    const std::uint16_t rcode = result.reply.edns ? result.reply.edns->rcode : *result.rcode;
+    return fromSignals(rcode, result.reply, std::move(answer));
 }
 
 std::optional<ValidatingReply> validatingReply(const AddressResult& result) {
     if (!result.rcode || result.status == AddressStatus::malformed) {
         return std::nullopt;
     }
-    return fromSignals(*result.rcode, result.signals, result.addresses);
+    return fromSignals(*result.rcode, result.reply, result.addresses);
 }
 
 std::optional<ValidatingReply> validatingReply(const RecordReply<TlsaRecord>& result) {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "ombrix/lookup/query_message.h"
-#include "ombrix/lookup/reply.h"
+#include "reply.h"
 #include "testing/reply_builder.h"
 
 namespace ombrix::lookup {

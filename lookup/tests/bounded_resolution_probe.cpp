@@ -17,7 +17,7 @@
 #include <string>
 
 #include "ombrix/lookup/mx_lookup.h"
-#include "ombrix/lookup/socket_handle.h"
+#include "socket_handle.h"
 
 namespace {
 

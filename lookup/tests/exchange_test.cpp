@@ -11,7 +11,7 @@
 
 #include "ombrix/lookup/domain_name.h"
 #include "ombrix/lookup/mx_lookup.h"
-#include "ombrix/lookup/query_id.h"
+#include "query_id.h"
 #include "ombrix/lookup/query_message.h"
 #include "testing/reply_builder.h"
 #include "testing/scripted_dns_server.h"

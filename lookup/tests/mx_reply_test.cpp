@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "ombrix/lookup/query_message.h"
-#include "ombrix/lookup/reply.h"
+#include "reply.h"
 #include "testing/reply_builder.h"
 
 namespace ombrix::lookup {

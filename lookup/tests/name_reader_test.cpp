@@ -6,6 +6,7 @@
 
 #include "testing/reply_builder.h"
 #include "ombrix/lookup/presentation.h"
+#include "presentation_buffer.h"
 
 namespace ombrix::lookup {
 namespace {

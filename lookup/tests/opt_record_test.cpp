@@ -73,13 +73,13 @@ TEST(ReplyOpt, IsReadWithItsExtendedErrorsBesideTheAnswer) {
     const ReplySignals expected{
         true, true,
         ReplyEdns{1232, 0, 0, true, {{kEdeProhibited, "not for you"}, {kEdeDnssecBogus, ""}}}};
-    EXPECT_EQ(both.mx.signals, expected);
+    EXPECT_EQ(both.mx.reply, expected);
     EXPECT_EQ(both.address.status, AddressStatus::noAddress);
-    EXPECT_EQ(both.address.signals, expected);
+    EXPECT_EQ(both.address.reply, expected);
 
     const auto plain = readBoth(ReplyBuilder("example.com").mx(10, name("mx")).bytes());
-    EXPECT_EQ(plain.mx.signals, ReplySignals{});
-    EXPECT_EQ(plain.address.signals, ReplySignals{});
+    EXPECT_EQ(plain.mx.reply, ReplySignals{});
+    EXPECT_EQ(plain.address.reply, ReplySignals{});
 }
 
 TEST(ReplyOpt, ItsExtendedRcodeWidensTheHeadersAndFailureRepliesKeepTheirErrors) {
@@ -90,8 +90,8 @@ TEST(ReplyOpt, ItsExtendedRcodeWidensTheHeadersAndFailureRepliesKeepTheirErrors)
     EXPECT_EQ(both.mx.outcome, Outcome::serverFailure);
     EXPECT_EQ(both.mx.fault->description, "DNS server answered BADVERS");
     EXPECT_EQ(both.mx.rcode, 0);
-    ASSERT_TRUE(both.mx.signals.edns);
-    EXPECT_EQ(both.mx.signals.edns->rcode, 16);
+    ASSERT_TRUE(both.mx.reply.edns);
+    EXPECT_EQ(both.mx.reply.edns->rcode, 16);
     EXPECT_EQ(both.address.status, AddressStatus::serverFailure);
     EXPECT_EQ(both.address.fault->description, "DNS server answered BADVERS");
 
@@ -104,11 +104,11 @@ TEST(ReplyOpt, ItsExtendedRcodeWidensTheHeadersAndFailureRepliesKeepTheirErrors)
     bogus.opt(1232, 0, extendedError(kEdeDnssecBogus, "signature expired"));
     both = readBoth(withResponseCode(bogus.bytes(), 2));
     EXPECT_EQ(both.mx.fault->description, "DNS server answered SERVFAIL");
-    ASSERT_TRUE(both.mx.signals.edns);
-    EXPECT_EQ(both.mx.signals.edns->rcode, 2);
-    EXPECT_EQ(both.mx.signals.edns->errors,
+    ASSERT_TRUE(both.mx.reply.edns);
+    EXPECT_EQ(both.mx.reply.edns->rcode, 2);
+    EXPECT_EQ(both.mx.reply.edns->errors,
               (std::vector<ExtendedError>{{kEdeDnssecBogus, "signature expired"}}));
-    EXPECT_EQ(both.address.signals, both.mx.signals);
+    EXPECT_EQ(both.address.reply, both.mx.reply);
 }
 
 TEST(ReplyOpt, BreakingItsRulesMakesTheReplyMalformed) {
@@ -145,7 +145,7 @@ TEST(ReplyOpt, BreakingItsRulesMakesTheReplyMalformed) {
         ASSERT_TRUE(both.mx.fault) << kase.words;
         EXPECT_EQ(both.mx.outcome, Outcome::malformed);
         EXPECT_EQ(both.mx.fault->description, "Malformed DNS reply: " + kase.words);
-        EXPECT_FALSE(both.mx.signals.edns) << kase.words;
+        EXPECT_FALSE(both.mx.reply.edns) << kase.words;
         ASSERT_TRUE(both.address.fault) << kase.words;
         EXPECT_EQ(both.address.status, AddressStatus::malformed);
         EXPECT_EQ(both.address.fault->description, both.mx.fault->description);

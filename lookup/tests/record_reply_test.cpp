@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "ombrix/lookup/reply.h"
 #include "ombrix/lookup/tlsa_reply.h"
 #include "ombrix/lookup/txt_reply.h"
+#include "reply.h"
 #include "testing/reply_builder.h"
 
 namespace ombrix::lookup {

@@ -1,6 +1,11 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -126,13 +131,14 @@ std::string scratchFile(const std::string& suffix) {
 // The installed program, with its real exit status and output streams; standard output may
 // go elsewhere (a full device) and standard input come from a file.
 Run runProgram(std::vector<std::string> args, std::string outPath = {},
-               const std::string& inPath = "/dev/null") {
+               const std::string& inPath = "/dev/null",
+               const std::string& program = MXLOOKUP_PATH) {
     const bool capture = outPath.empty();
     if (capture) {
         outPath = scratchFile("out.txt");
     }
     const std::string errPath = scratchFile("err.txt");
-    const int status = spawnProgram(MXLOOKUP_PATH, std::move(args), {inPath, outPath, errPath});
+    const int status = spawnProgram(program, std::move(args), {inPath, outPath, errPath});
     auto slurp = [](const std::string& path) {
         std::ostringstream text;
         text << std::ifstream(path).rdbuf();
@@ -197,6 +203,106 @@ TEST(MxLookupProgram, ListsGiveOneLineEachAndFailWhenAnyDomainFails) {
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.out.find(R"("outcome":"invalid")"), std::string::npos) << run.out;
     EXPECT_NE(run.err.find("2 domains"), std::string::npos) << run.err;
+}
+
+// The program run by the shell after `prelude` (a limit, a closed descriptor).
+Run runAfter(const std::string& prelude, std::vector<std::string> args) {
+    args.insert(args.begin(), {"-c", prelude + " && exec \"$0\" \"$@\"", MXLOOKUP_PATH});
+    return runProgram(std::move(args), {}, "/dev/null", "/bin/sh");
+}
+
+std::size_t lineCount(const std::string& text) {
+    return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+TEST(MxLookupProgram, ExhaustedResourcesEndInMessagesNotAnAbort) {
+    ScriptedDnsServer server(answerThree);
+    const std::string list = scratchFile("six.txt");
+    std::ofstream(list) << "example.com\nexample.com\nexample.com\n"
+                           "example.com\nexample.com\nexample.com\n";
+    // Too few descriptors for the engine's own, for any socket, for all it would like.
+    for (const char* limit : {"ulimit -n 4", "ulimit -n 5", "ulimit -n 8"}) {
+        const auto run = runAfter(limit, {"--json", "-q", "@" + server.setting(), "-f", list});
+        SCOPED_TRACE(limit);
+        EXPECT_TRUE(run.status == 0 || run.status == 1) << run.status;
+        EXPECT_EQ(lineCount(run.out), 6u) << run.out << run.err;
+        if (run.status != 0) {
+            EXPECT_NE((run.out + run.err).find("Too many open files"), std::string::npos);
+        }
+    }
+    std::remove(list.c_str());
+
+    auto run = runProgram({"-q", "@" + server.setting(), "-f", ::testing::TempDir()});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, "mxlookup: cannot read " + ::testing::TempDir() + ": Is a directory\n");
+    run = runAfter("exec 0<&-", {"-q", "@" + server.setting(), "-f", "-"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, "mxlookup: cannot read standard input: Bad file descriptor\n");
+}
+
+// Reads what the child wrote until `lines` lines are in, waiting at most ten seconds in all.
+bool awaitLines(int fd, std::string& out, std::size_t lines) {
+    for (int turn = 0; turn < 200 && lineCount(out) < lines; ++turn) {
+        pollfd readable{fd, POLLIN, 0};
+        if (::poll(&readable, 1, 50) <= 0) {
+            continue;
+        }
+        char bytes[512];
+        const ssize_t got = ::read(fd, bytes, sizeof bytes);
+        if (got <= 0) {
+            break;
+        }
+        out.append(bytes, static_cast<std::size_t>(got));
+    }
+    return lineCount(out) >= lines;
+}
+
+TEST(MxLookupProgram, AListFedSlowlyGetsEachLineAsSoonAsItIsComplete) {
+    ScriptedDnsServer server(answerThree);
+    int toChild[2] = {-1, -1};
+    int fromChild[2] = {-1, -1};
+    ASSERT_EQ(::pipe2(toChild, O_CLOEXEC), 0);
+    ASSERT_EQ(::pipe2(fromChild, O_CLOEXEC), 0);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, toChild[0], 0);
+    posix_spawn_file_actions_adddup2(&actions, fromChild[1], 1);
+    std::string path = MXLOOKUP_PATH;
+    std::vector<std::string> args{path, "-q", "@" + server.setting(), "-f", "-"};
+    std::vector<char*> argv;
+    for (auto& arg : args) {
+        argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
+    pid_t child = -1;
+    ASSERT_EQ(posix_spawn(&child, path.c_str(), &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(toChild[0]);
+    ::close(fromChild[1]);
+
+    // Each piece goes only once the line before it is out: a reader that waited for more of
+    // the list before asking would never answer.
+    const std::vector<std::pair<std::string, std::size_t>> pieces{
+        {"example.com\n", 0}, {"  exam", 1}, {"ple.com \n# note\n", 1}, {"example.com", 2}};
+    std::string out;
+    for (const auto& [piece, linesBefore] : pieces) {
+        EXPECT_TRUE(awaitLines(fromChild[0], out, linesBefore)) << out;
+        ASSERT_EQ(::write(toChild[1], piece.data(), piece.size()),
+                  static_cast<ssize_t>(piece.size()));
+    }
+    ::close(toChild[1]);
+    EXPECT_TRUE(awaitLines(fromChild[0], out, 3)) << out;
+    ::close(fromChild[0]);
+    int status = -1;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+    // The same list from a file comes to the same lines.
+    const std::string list = scratchFile("slow.txt");
+    std::ofstream(list) << "example.com\n  example.com \n# note\nexample.com";
+    const auto fromFile = runProgram({"-q", "@" + server.setting(), "-f", list});
+    std::remove(list.c_str());
+    EXPECT_EQ(fromFile.out, out);
 }
 
 }  // namespace

@@ -100,10 +100,24 @@ class EngineCore {
     };
     using Ending = Expected<std::vector<std::uint8_t>, Fault>;
 
+    // The most datagrams one system call sends or receives.
+    static constexpr std::size_t kBatch = 64;
+    // Tags of the epoll set: UDP sockets by index, TCP exchanges by lookup slot and try.
+    static constexpr std::uint64_t kTcpTag = 1ULL << 63;
+    static constexpr std::uint64_t kSlotBits = 0xFFFFFFFF;
+
+    // Tries x timeout: the whole time one lookup may take.
+    static std::chrono::milliseconds budgetOf(const Lookup& lookup) {
+        return lookup.timeout * lookup.tries;
+    }
+
     std::int32_t takeSlot();
     void start(std::int32_t slot, const LookupRequest& request, Clock::time_point submitted);
     std::uint64_t tcpTag(std::int32_t slot);
     std::optional<std::chrono::milliseconds> recoverFromExhaustion();
+    // Runs one step of work; memory running out inside it ends every lookup instead.
+    template <class Step>
+    std::optional<std::chrono::milliseconds> guarded(Step&& step);
     Lookup& at(std::int32_t slot) { return lookups_[static_cast<std::size_t>(slot)]; }
     Expected<std::uint32_t, Fault> serverFor(const std::string& setting,
                                              Clock::time_point deadline);

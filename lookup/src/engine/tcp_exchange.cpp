@@ -7,7 +7,7 @@
 #include <string>
 #include <system_error>
 
-#include "ombrix/lookup/reply.h"
+#include "reply.h"
 #include "socket_io.h"
 
 namespace ombrix::lookup {

@@ -10,7 +10,7 @@
 #include "ombrix/lookup/domain_name.h"
 #include "ombrix/lookup/expected.h"
 #include "ombrix/lookup/server_address.h"
-#include "ombrix/lookup/socket_handle.h"
+#include "socket_handle.h"
 
 namespace ombrix::lookup {
 

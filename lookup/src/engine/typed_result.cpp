@@ -2,7 +2,7 @@
 
 #include "ombrix/lookup/mx_reply.h"
 #include "ombrix/lookup/presentation.h"
-#include "ombrix/lookup/reply.h"
+#include "reply.h"
 
 namespace ombrix::lookup {
 namespace {

@@ -30,7 +30,7 @@ struct AddressResult {
     AddressStatus status = AddressStatus::noReply;
     std::vector<std::string> addresses;  // in reply order
     std::optional<Fault> fault;          // set exactly when the reply failed or broke a rule
-    ReplySignals signals = {};           // what the reply said about itself, as in MxResult
+    ReplySignals reply = {};             // what the reply said about itself, as in MxResult
     // The full response code, the OPT's bits included; nothing without a readable reply.
     std::optional<std::uint16_t> rcode = {};
     // Where the CNAME chain from the asked name ended, when there was one.

@@ -20,7 +20,7 @@ enum class DnssecStatus : std::uint8_t {
 
 // What one reply of the validating server said, as far as validation goes.
 struct ValidatingReply {
-    std::uint16_t rcode = 0;  // the full response code
+    std::uint16_t rcode = 0;                    // the full response code
     bool authenticData = false;                 // the AD bit
     std::vector<std::uint16_t> extendedErrors;  // the info codes of its Extended DNS Errors
     // The answer's records, each as text in any one form, in any order: what "the same

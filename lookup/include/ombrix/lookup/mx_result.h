@@ -89,7 +89,7 @@ struct MxResult {
     // The name asked, in A-labels without the final dot; empty when the domain was refused.
     std::string query;
     // The response code in the accepted reply's header; nothing when there was none. An OPT
-    // record may widen it: signals.edns holds the full code.
+    // record may widen it: reply.edns holds the full code.
     std::optional<std::uint8_t> rcode;
     // In preference order, reply order kept among equal preferences. The null MX is not
     // listed.
@@ -98,7 +98,7 @@ struct MxResult {
     std::optional<std::string> canonicalName;
     // What the accepted reply said about itself (AD bit, OPT record, Extended DNS Errors), also
     // when its response code was a failure; its OPT is left out when the reply was malformed.
-    ReplySignals signals;
+    ReplySignals reply;
     WireReport wire;
     // Set exactly when the outcome is a failure.
     std::optional<Fault> fault;

@@ -28,8 +28,8 @@ struct RecordReply {
     std::optional<std::string> canonicalName;
     std::optional<Fault> fault;  // set exactly when the reply failed or broke a rule
     // The full response code, the OPT's bits included; nothing when the header was cut short.
-    std::optional<std::uint16_t> rcode;
-    ReplySignals signals = {};   // what the reply said about itself, as in MxResult
+    std::optional<std::uint16_t> rcode = {};
+    ReplySignals reply = {};  // what the reply said about itself, as in MxResult
 
     bool failed() const {
         return status == RecordStatus::serverFailure || status == RecordStatus::malformed;
