@@ -37,9 +37,9 @@ ParsedCommand parseCommandLine(std::span<const std::string_view> args) {
         "name, either with :PORT; default: the first nameserver of /etc/resolv.conf).",
         "mxlookup");
     app.footer(
-        "One DOMAIN without --json and --trace prints the count, the best exchanger and one\n"
-        "[PREFERENCE] NAME line per exchanger. Several domains, or -f, print one line per\n"
-        "domain as each completes: text, or JSON with --json.\n"
+        "One DOMAIN without --json, --trace and --security prints the count, the best\n"
+        "exchanger and one [PREFERENCE] NAME line per exchanger. Several domains, or -f,\n"
+        "print one line per domain as each completes: text, or JSON with --json.\n"
         "\n"
         "Exit status: 0 when every domain got an answer (mx, null_mx, no_mx, nxdomain),\n"
         "1 when any ended server_failure, timeout, malformed or invalid, or output could not\n"
@@ -47,7 +47,8 @@ ParsedCommand parseCommandLine(std::span<const std::string_view> args) {
         "\n"
         "Examples:\n"
         "  mxlookup @9.9.9.9 debian.org\n"
-        "  mxlookup --json @127.0.0.1:5353 -f domains.txt > mx.jsonl");
+        "  mxlookup --json @127.0.0.1:5353 -f domains.txt > mx.jsonl\n"
+        "  mxlookup --security --json @127.0.0.1 -f domains.txt > posture.jsonl");
     std::vector<std::string> targets;
     std::size_t maxInFlight = 0;
     double rate = 0;
@@ -56,14 +57,16 @@ ParsedCommand parseCommandLine(std::span<const std::string_view> args) {
     app.add_option("-f,--file", options.listFile,
                    "read domains from FILE, one a line (- for standard input)");
     app.add_flag("--json", options.json, "one JSON line per domain");
-    app.add_flag("--addresses", options.addresses, "each exchanger's IPv4 and IPv6 addresses");
-    auto* security = app.add_flag(
-        "--security", options.security,
-        "mail security per domain: DNSSEC of the MX answer, DANE (TLSA) per exchanger,\n"
-        "MTA-STS and TLS reporting records; SERVER must be a validating resolver");
+    auto* addresses =
+        app.add_flag("--addresses", options.addresses, "each exchanger's IPv4 and IPv6 addresses");
+    auto* security = app.add_flag("--security", options.security,
+                                  "DNSSEC, DANE (TLSA), MTA-STS and TLS reporting per\n"
+                                  "domain; SERVER must be a validating resolver")
+                         ->excludes(addresses);
     app.add_option("--validated-name", options.validatedName,
-                   "a name whose DNSKEY must validate before any domain is read\n"
+                   "whose DNSKEY must validate before any domain is read\n"
                    "(default: the root zone)")
+        ->type_name("NAME")
         ->needs(security);
     app.add_flag("--trace", options.trace, "what happened on the wire, per query");
     app.add_option("--timeout", options.timeoutSeconds, "seconds each try waits (default 2)")

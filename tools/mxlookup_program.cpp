@@ -154,20 +154,6 @@ int runList(const CommandOptions& options, const ProgramStreams& streams) {
                     << "): " << error.description << '\n';
         return kExitError;
     }
-    BulkLookup lookup(server.value(), bulkSettings(options));
-    if (const auto failure = lookup.failure()) {
-        streams.err << "mxlookup: " << failure->description << '\n';
-    }
-    // Before any domain is read: without a validating server every status would be noise.
-    if (options.security) {
-        const auto check = lookup.checkValidating(options.validatedName);
-        if (!check.validating) {
-            streams.err << "mxlookup: " << server.value().endpointText()
-                        << " is no validating resolver, so --security cannot judge anything: "
-                        << (check.fault ? check.fault->description : "") << '\n';
-            return kExitError;
-        }
-    }
     const auto list = openList(options, streams);
     if (!list) {
         streams.err << "mxlookup: " << list.error() << '\n';
@@ -180,6 +166,20 @@ int runList(const CommandOptions& options, const ProgramStreams& streams) {
     ListRun run(options.domains, list->fd(), out, streams.err,
                 ListRunStyle{options.json, options.trace, statusLine, streams.outIsTerminal},
                 progress);
+    BulkLookup lookup(server.value(), bulkSettings(options));
+    if (const auto failure = lookup.failure()) {
+        streams.err << "mxlookup: " << failure->description << '\n';
+    }
+    // No domain is read yet: without a validating server every status would be noise.
+    if (options.security) {
+        const auto check = lookup.checkValidating(options.validatedName);
+        if (!check.validating) {
+            streams.err << "mxlookup: " << server.value().endpointText()
+                        << " is no validating resolver, so --security cannot judge anything: "
+                        << (check.fault ? check.fault->description : "") << '\n';
+            return kExitError;
+        }
+    }
     const bool written = lookup.run(run);
     run.clearStatus();
     if (!written) {
