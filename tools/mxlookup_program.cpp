@@ -141,7 +141,6 @@ BulkSettings bulkSettings(const CommandOptions& options) {
     settings.rate = options.rate;
     settings.trace = options.trace;
     settings.addresses = options.addresses;
-    settings.security = options.security;
     return settings;
 }
 
@@ -167,9 +166,6 @@ int runList(const CommandOptions& options, const ProgramStreams& streams) {
                 ListRunStyle{options.json, options.trace, statusLine, streams.outIsTerminal},
                 progress);
     BulkLookup lookup(server.value(), bulkSettings(options));
-    if (const auto failure = lookup.failure()) {
-        streams.err << "mxlookup: " << failure->description << '\n';
-    }
     // No domain is read yet: without a validating server every status would be noise.
     if (options.security) {
         const auto check = lookup.checkValidating(options.validatedName);
@@ -182,6 +178,9 @@ int runList(const CommandOptions& options, const ProgramStreams& streams) {
     }
     const bool written = lookup.run(run);
     run.clearStatus();
+    if (const auto failure = lookup.failure()) {
+        streams.err << "mxlookup: " << failure->description << '\n';
+    }
     if (!written) {
         return reportUnwritable(out, streams.err);
     }

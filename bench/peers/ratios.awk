@@ -12,8 +12,7 @@ $1 ~ /_median"$/ {
     gsub(/"/, "", name)
     sub(/_median$/, "", name)
     ns[name] = name ~ /^walk\// ? $4 : $3
-    if ("tries" in column) tries[name] = $(column["tries"])
-    if ("over_tcp" in column) overTcp[name] = $(column["over_tcp"])
+    if ("label" in column) label[name] = $(column["label"])
 }
 
 function row(what, ours, peer, ratio, target, met) {
@@ -63,8 +62,10 @@ END {
            "lookup/raw_fresh_socket", 1.15)
     compare("lookup: c-ares / ours", "lookup/ours", "lookup/c-ares")
     compare("lookup: res_nquery / ours", "lookup/ours", "lookup/res_nquery")
-    if ("lookup/ours_forty" in ns)
-        printf "| lookup of forty exchangers (906 octets): %d tries, over %s | %.0f | - | - | - | - |\n",
-               tries["lookup/ours_forty"], overTcp["lookup/ours_forty"] > 0 ? "TCP" : "UDP",
+    if ("lookup/ours_forty" in ns) {
+        how = label["lookup/ours_forty"]
+        gsub(/"/, "", how)
+        printf "| lookup of forty exchangers (906 octets), %s | %.0f | - | - | - | - |\n", how,
                ns["lookup/ours_forty"]
+    }
 }

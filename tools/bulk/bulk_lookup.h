@@ -66,7 +66,8 @@ class BulkLookup {
     // Whether the server validates, asked for validatedName's DNSKEY (the root's when empty)
     // before any domain: see lookup::checkValidatingServer.
     lookup::ValidationCheck checkValidating(const std::string& validatedName);
-    // Why the engine could not start, when it could not: every domain then ends with it.
+    // Why the engine could not open its descriptor, when it could not: every domain not yet
+    // reported then ends with it.
     std::optional<lookup::Fault> failure() const { return engine_.failure(); }
 
   private:

@@ -1,5 +1,7 @@
 #include "engine/engine_core.h"
 
+#include <poll.h>
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -36,13 +38,54 @@ EngineCore::EngineCore(EngineSettings settings)
       window_(std::max<std::size_t>(settings.maxInFlight, 1),
               settings.adaptiveWindow ? std::min(settings.maxInFlight, kFirstWindow)
                                       : settings.maxInFlight),
-      epoll_(::epoll_create1(EPOLL_CLOEXEC)),
-      receiveBatch_(std::clamp<std::size_t>(settings.maxInFlight, 1, kBatch)) {
+      receiveBatch_(std::clamp<std::size_t>(settings.maxInFlight, 1, kBatch)) {}
+
+int EngineCore::fd() {
+    ensureEpoll();
+    return epoll_.fd();
+}
+
+// The epoll set comes when a second descriptor needs watching or a caller asks for it: a run
+// of one UDP lookup waits in poll on its socket, and saves the set's three system calls.
+bool EngineCore::ensureEpoll() {
+    if (epoll_.valid() || failure_) {
+        return epoll_.valid();
+    }
+    epoll_ = SocketHandle(::epoll_create1(EPOLL_CLOEXEC));
     if (!epoll_.valid()) {
         failure_ =
             Fault{Fault::Kind::sendFailed, "Cannot start the lookup engine: no epoll descriptor: " +
                                                std::generic_category().message(errno)};
+        return false;
     }
+    for (std::size_t i = 0; i < sockets_.size(); ++i) {
+        if (sockets_[i].socket) {
+            watch(sockets_[i].socket->fd(), EPOLLIN, i);
+        }
+    }
+    for (std::size_t slot = 0; slot < lookups_.size(); ++slot) {
+        if (lookups_[slot].id != kNoLookup && lookups_[slot].tcp) {
+            const auto index = static_cast<std::int32_t>(slot);
+            watch(lookups_[slot].tcp->fd(), lookups_[slot].tcp->events(), tcpTag(index));
+        }
+    }
+    return true;
+}
+
+bool EngineCore::watch(int fd, std::uint32_t events, std::uint64_t tag) {
+    epoll_event event{};
+    event.events = events;
+    event.data.u64 = tag;
+    return ::epoll_ctl(epoll_.fd(), EPOLL_CTL_ADD, fd, &event) == 0;
+}
+
+int EngineCore::soleSocket() const {
+    for (std::size_t i = 0; i < sockets_.size(); ++i) {
+        if (sockets_[i].socket) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
 }
 
 std::int32_t EngineCore::takeSlot() {
@@ -374,8 +417,10 @@ std::optional<std::chrono::milliseconds> EngineCore::guarded(Step&& step) {
 
 std::optional<std::chrono::milliseconds> EngineCore::process() {
     return guarded([this] {
-        std::array<epoll_event, 64> events{};
-        if (epoll_.valid()) {
+        if (!ensureEpoll()) {
+            failEverything(*failure_);
+        } else {
+            std::array<epoll_event, 64> events{};
             const int ready =
                 ::epoll_wait(epoll_.fd(), events.data(), static_cast<int>(events.size()), 0);
             handle({events.data(), static_cast<std::size_t>(std::max(ready, 0))}, Clock::now());
@@ -405,20 +450,32 @@ std::optional<std::chrono::milliseconds> EngineCore::recoverFromExhaustion() {
     return pending() == 0 ? std::nullopt : std::optional(0ms);
 }
 
-// As process(), but waiting in epoll_wait between steps, so that nothing is asked of the
-// system that a step does not need.
+// As process(), but waiting between steps: in epoll_wait, or without a set (one UDP socket
+// and no TCP) in poll on that socket, so that nothing is asked of the system that a run of
+// one lookup does not need.
 void EngineCore::run() {
     auto wait = guarded([this] { return work(Clock::now()); });
     std::array<epoll_event, 64> events{};
     while (wait) {
-        int ready = 0;
+        const int milliseconds =
+            static_cast<int>(std::min<std::chrono::milliseconds::rep>(wait->count(), 1 << 30));
         if (epoll_.valid()) {
-            ready = ::epoll_wait(
-                epoll_.fd(), events.data(), static_cast<int>(events.size()),
-                static_cast<int>(std::min<std::chrono::milliseconds::rep>(wait->count(), 1 << 30)));
+            const int ready = ::epoll_wait(epoll_.fd(), events.data(),
+                                           static_cast<int>(events.size()), milliseconds);
+            wait = guarded([&] {
+                handle({events.data(), static_cast<std::size_t>(std::max(ready, 0))}, Clock::now());
+                return work(Clock::now());
+            });
+            continue;
         }
+        const int sole = soleSocket();
+        pollfd watched{sole >= 0 ? sockets_[static_cast<std::size_t>(sole)].socket->fd() : -1,
+                       POLLIN, 0};
+        const int ready = ::poll(&watched, 1, milliseconds);
         wait = guarded([&] {
-            handle({events.data(), static_cast<std::size_t>(std::max(ready, 0))}, Clock::now());
+            if (ready > 0) {
+                receive(sole, Clock::now());
+            }
             return work(Clock::now());
         });
     }

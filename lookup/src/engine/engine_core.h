@@ -36,7 +36,7 @@ class EngineCore {
 
     LookupId submit(const LookupRequest& request, std::uint16_t type, Completion done);
     bool cancel(LookupId id);
-    int fd() const { return epoll_.fd(); }
+    int fd();
     std::optional<std::chrono::milliseconds> process();
     void run();
     std::size_t pending() const { return live_ + done_.size(); }
@@ -112,6 +112,10 @@ class EngineCore {
     }
 
     std::int32_t takeSlot();
+    bool ensureEpoll();
+    bool watch(int fd, std::uint32_t events, std::uint64_t tag);
+    // The one open UDP socket while there is no epoll set, or -1.
+    int soleSocket() const;
     void start(std::int32_t slot, const LookupRequest& request, Clock::time_point submitted);
     std::uint64_t tcpTag(std::int32_t slot);
     std::optional<std::chrono::milliseconds> recoverFromExhaustion();

@@ -57,16 +57,18 @@ void EngineCore::startTcpTry(std::int32_t slot, Clock::time_point now) {
     ++lookup.timerSeq;
     ++counters_.sent;
     lookup.tcpStart = now;
+    // The connection needs the epoll set; made now, it watches what is open already.
+    if (!ensureEpoll()) {
+        onTcpMiss(slot, Miss{*failure_, true}, now);
+        return;
+    }
     auto exchange = TcpExchange::start(servers_[lookup.server].address, lookup.message);
     if (!exchange) {
         onTcpMiss(slot, std::move(exchange.error()), now);
         return;
     }
     lookup.tcp.emplace(std::move(exchange.value()));
-    epoll_event event{};
-    event.events = lookup.tcp->events();
-    event.data.u64 = tcpTag(slot);
-    if (::epoll_ctl(epoll_.fd(), EPOLL_CTL_ADD, lookup.tcp->fd(), &event) != 0) {
+    if (!watch(lookup.tcp->fd(), lookup.tcp->events(), tcpTag(slot))) {
         onTcpMiss(slot, Miss{socketFault(servers_[lookup.server].address, errno), true}, now);
         return;
     }

@@ -1,5 +1,6 @@
 // The engine's UDP side: sockets per server, batched sends and receives, replies matched to
 // their lookups, refusals by ICMP.
+#include <sys/epoll.h>
 #include <sys/socket.h>
 
 #include <algorithm>
@@ -56,14 +57,19 @@ Expected<int, Fault> EngineCore::openSocket(std::uint32_t server) {
         index = freeSockets_.back();
         freeSockets_.pop_back();
     }
-    epoll_event event{};
-    event.events = EPOLLIN;
-    event.data.u64 = static_cast<std::uint64_t>(index);
-    if (::epoll_ctl(epoll_.fd(), EPOLL_CTL_ADD, socket->fd(), &event) != 0) {
+    const bool another = soleSocket() >= 0;
+    auto& entry = sockets_[static_cast<std::size_t>(index)];
+    entry = SocketSlot{std::move(socket.value()), server, {}};
+    // A second socket needs the epoll set, which watches every socket from its start.
+    const bool watched = epoll_.valid() ? watch(entry.socket->fd(), EPOLLIN,
+                                                static_cast<std::uint64_t>(index))
+                                        : !another || ensureEpoll();
+    if (!watched) {
+        const auto fault = failure_.value_or(socketFault(servers_[server].address, errno));
+        entry.socket.reset();
         freeSockets_.push_back(index);
-        return Unexpected(socketFault(servers_[server].address, errno));
+        return Unexpected(fault);
     }
-    sockets_[static_cast<std::size_t>(index)] = SocketSlot{std::move(socket.value()), server, {}};
     return index;
 }
 

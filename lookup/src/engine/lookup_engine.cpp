@@ -34,7 +34,7 @@ bool LookupEngine::cancel(LookupId id) {
     return impl_->cancel(id);
 }
 
-int LookupEngine::fd() const {
+int LookupEngine::fd() {
     return impl_->fd();
 }
 

@@ -96,9 +96,10 @@ class OMBRIX_LOOKUP_API LookupEngine {
     // Stops a lookup; its callback never runs. False when it was already delivered.
     bool cancel(LookupId id);
 
-    // Readable when there is work for process(); -1 when the engine could not start (see
-    // failure()), and every lookup then ends at once with that fault.
-    int fd() const;
+    // Readable when there is work for process(). Opened on the first call (run() alone does
+    // without it while one UDP socket is all it waits on); -1 when the system refuses one (see
+    // failure()), and every lookup then ends with that fault.
+    int fd();
     // Does what is ready without waiting; returns how long until it must be called again at
     // the latest, or nothing when no lookup is pending.
     std::optional<std::chrono::milliseconds> process();
@@ -110,7 +111,7 @@ class OMBRIX_LOOKUP_API LookupEngine {
     // Whether a lookup submitted now would go out at once rather than wait for the window.
     bool hasRoom() const;
     EngineCounters counters() const;
-    // Why the engine could not start, if it could not.
+    // Why the engine could not open its descriptor, if it could not.
     std::optional<Fault> failure() const;
 
   private:
