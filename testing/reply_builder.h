@@ -57,7 +57,8 @@ inline Bytes ednsOption(std::uint16_t code, const Bytes& data) {
 
 // An Extended DNS Error option: the info-code, then the extra text.
 inline Bytes extendedError(std::uint16_t infoCode, std::string_view text = {}) {
-    Bytes data{static_cast<std::uint8_t>(infoCode >> 8), static_cast<std::uint8_t>(infoCode & 0xFF)};
+    Bytes data{static_cast<std::uint8_t>(infoCode >> 8),
+               static_cast<std::uint8_t>(infoCode & 0xFF)};
     data.insert(data.end(), text.begin(), text.end());
     return ednsOption(15, data);
 }
@@ -120,18 +121,6 @@ class ReplyBuilder {
     }
 
     const Bytes& bytes() const { return bytes_; }
-
-    // A reply to the query for `domain` with one MX answer per exchange, preference 10, 20, ...
-    static Bytes answering(const Bytes& query, std::string_view domain,
-                           const std::vector<const char*>& exchanges) {
-        ReplyBuilder reply(domain, idOf(query));
-        std::uint16_t pref = 10;
-        for (const char* exchange : exchanges) {
-            reply.mx(pref, name(exchange));
-            pref = static_cast<std::uint16_t>(pref + 10);
-        }
-        return reply.bytes();
-    }
 
   private:
     void append(const Bytes& more) { bytes_.insert(bytes_.end(), more.begin(), more.end()); }

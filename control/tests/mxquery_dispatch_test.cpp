@@ -9,6 +9,7 @@
 #include "component/create.h"
 #include "component/dispatch.h"
 #include "control/mxquery_type_library.h"
+#include "testing/mx_answer.h"
 #include "testing/query_view.h"
 #include "testing/reply_builder.h"
 #include "testing/scripted_dns_server.h"
@@ -21,6 +22,7 @@ using component::DispId;
 using component::ErrorInfo;
 using component::InvokeKind;
 using component::Variant;
+using testing::answering;
 using testing::idOf;
 using testing::name;
 using testing::ReplyBuilder;
@@ -30,22 +32,10 @@ using Bytes = std::vector<std::uint8_t>;
 
 constexpr const char* kDomain = "mx.example";
 
-// Answers every query for kDomain with these exchangers, in this order.
-ScriptedDnsServer::Script exchangers(std::vector<std::pair<std::uint16_t, const char*>> list) {
-    return [list](const Bytes& query, Responder& responder) {
-        ReplyBuilder reply(kDomain, idOf(query));
-        for (const auto& [pref, exchange] : list) {
-            reply.mx(pref, name(exchange));
-        }
-        responder.send(reply.bytes());
-    };
-}
-
 // Answers with an empty reply carrying this response code.
 ScriptedDnsServer::Script responseCode(std::uint8_t rcode) {
     return [rcode](const Bytes& query, Responder& responder) {
-        responder.send(
-            testing::withResponseCode(ReplyBuilder(kDomain, idOf(query)).bytes(), rcode));
+        responder.send(testing::withResponseCode(testing::mxReply(query, {}), rcode));
     };
 }
 
@@ -137,7 +127,7 @@ TEST_F(MxQueryThroughRegistry, EntriesBeforeTheFirstQueryRaiseError9) {
 
 TEST_F(MxQueryThroughRegistry, QueryListsExchangersByPreferenceThroughIndexReferences) {
     ScriptedDnsServer server(
-        exchangers({{20, "a.mx.example"}, {10, "b.mx.example"}, {10, "c.mx.example"}}));
+        answering({{20, "a.mx.example"}, {10, "b.mx.example"}, {10, "c.mx.example"}}));
     EXPECT_EQ(query(server), Variant(u"3"));
     EXPECT_EQ(server.udpQueryCount(), 1u);
     EXPECT_EQ(call(dispid::kGetBestMx), Variant(u"b.mx.example"));
@@ -159,7 +149,7 @@ TEST_F(MxQueryThroughRegistry, QueryListsExchangersByPreferenceThroughIndexRefer
 }
 
 TEST_F(MxQueryThroughRegistry, NothingToListCountsZeroAndLeavesOnlyEmptyEntries) {
-    ScriptedDnsServer server(exchangers({{0, ""}}));  // the null MX
+    ScriptedDnsServer server(answering({{0, ""}}));  // the null MX
     EXPECT_EQ(query(server), Variant(u"0"));
     EXPECT_EQ(call(dispid::kGetBestMx), Variant(u""));
     EXPECT_EQ(entry(std::int16_t{0}), Variant(u""));
@@ -174,13 +164,13 @@ TEST_F(MxQueryThroughRegistry, NothingToListCountsZeroAndLeavesOnlyEmptyEntries)
 }
 
 TEST_F(MxQueryThroughRegistry, ANullMxBesideExchangersCountsTheOthers) {
-    ScriptedDnsServer server(exchangers({{0, ""}, {20, "b.mx.example"}}));
+    ScriptedDnsServer server(answering({{0, ""}, {20, "b.mx.example"}}));
     EXPECT_EQ(query(server), Variant(u"1"));
     EXPECT_EQ(call(dispid::kGetBestMx), Variant(u"b.mx.example"));
 }
 
 TEST_F(MxQueryThroughRegistry, PreferencesTravelAsTheSame16Bits) {
-    ScriptedDnsServer server(exchangers(
+    ScriptedDnsServer server(answering(
         {{65535, "last.mx.example"}, {32768, "mid.mx.example"}, {10, "first.mx.example"}}));
     EXPECT_EQ(query(server), Variant(u"3"));
     // Ordered and chosen by the unsigned value; the host reads the bits back as unsigned.
@@ -192,7 +182,7 @@ TEST_F(MxQueryThroughRegistry, PreferencesTravelAsTheSame16Bits) {
 }
 
 TEST_F(MxQueryThroughRegistry, IndexIsCoercedAsADispatchHostDoes) {
-    ScriptedDnsServer server(exchangers({{10, "a.mx.example"}, {20, "b.mx.example"}}));
+    ScriptedDnsServer server(answering({{10, "a.mx.example"}, {20, "b.mx.example"}}));
     ASSERT_EQ(query(server), Variant(u"2"));
     EXPECT_EQ(entry(u"1"), Variant(u"b.mx.example"));
     EXPECT_EQ(pref(std::int32_t{1}), Variant(std::int16_t{20}));
@@ -209,7 +199,7 @@ TEST_F(MxQueryThroughRegistry, ServerFailureArrivesWithNumberSourceAndDescriptio
 }
 
 TEST_F(MxQueryThroughRegistry, AFailedQueryListsNothingOfThisReplyOrTheOneBefore) {
-    ScriptedDnsServer good(exchangers({{10, "a.mx.example"}}));
+    ScriptedDnsServer good(answering({{10, "a.mx.example"}}));
     ASSERT_EQ(query(good), Variant(u"1"));
     // A good exchanger, then one whose name points forwards: the reply is refused whole.
     ScriptedDnsServer malformed([](const Bytes& query, Responder& responder) {
@@ -236,7 +226,7 @@ TEST_F(MxQueryThroughRegistry, OutcomeTellsApartWhatTheCountCannot) {
     const Variant none(std::int16_t{-1}), no(std::int16_t{0}), yes(std::int16_t{1});
     EXPECT_EQ(outcome(), std::tuple(Variant(u""), none, no));
 
-    ScriptedDnsServer found(exchangers({{10, "a.mx.example"}}));
+    ScriptedDnsServer found(answering({{10, "a.mx.example"}}));
     EXPECT_EQ(query(found), Variant(u"1"));
     EXPECT_EQ(outcome(), std::tuple(Variant(u"exchangers"), Variant(std::int16_t{0}), no));
 
@@ -271,7 +261,7 @@ TEST_F(MxQueryThroughRegistry, RefusedQueryEndsTheWaitWithError20000) {
 }
 
 TEST_F(MxQueryThroughRegistry, InvalidDomainRaisesError5AndResetsTheResult) {
-    ScriptedDnsServer server(exchangers({{10, "a.mx.example"}}));
+    ScriptedDnsServer server(answering({{10, "a.mx.example"}}));
     ASSERT_EQ(query(server), Variant(u"1"));
 
     EXPECT_EQ(failure(dispid::kMxQuery, {u"mx..example"}).number, 5);

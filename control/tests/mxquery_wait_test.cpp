@@ -16,8 +16,8 @@
 #include "component/qt/control_host.h"
 #include "control/mxquery_type_library.h"
 #include "testing/held_reply.h"
+#include "testing/mx_answer.h"
 #include "testing/temporary_registry.h"
-#include "testing/reply_builder.h"
 
 namespace ombrix {
 namespace {
@@ -28,17 +28,6 @@ using component::ErrorInfo;
 using component::InvokeKind;
 using component::Variant;
 using testing::ScriptedDnsServer;
-
-constexpr const char* kDomain = "wait.example";
-
-ScriptedDnsServer::Script oneExchanger() {
-    return [](const std::vector<std::uint8_t>& query, testing::Responder& out) {
-        const auto id = static_cast<std::uint16_t>(query.at(0) << 8 | query.at(1));
-        testing::ReplyBuilder reply(kDomain, id);
-        reply.mx(10, testing::name("mx.wait.example"));
-        out.send(reply.bytes());
-    };
-}
 
 CallResult call(Dispatch& mx, component::DispId id, std::vector<Variant> args = {},
                 InvokeKind kind = InvokeKind::Method) {
@@ -77,7 +66,7 @@ class QueryWait : public ::testing::Test {
 
     testing::TemporaryRegistration registration_{OMBRIX_LIBRARY_PATH};
     testing::HeldReply held_;
-    ScriptedDnsServer server_{held_.holding(oneExchanger())};
+    ScriptedDnsServer server_{held_.holding(testing::answering({{10, "mx.wait.example"}}))};
     QPointer<component::ControlHost> host_;
     Dispatch* mx_ = nullptr;
 };

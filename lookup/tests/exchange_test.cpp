@@ -1,7 +1,7 @@
 #include <dirent.h>
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
@@ -13,6 +13,7 @@
 #include "ombrix/lookup/mx_lookup.h"
 #include "query_id.h"
 #include "ombrix/lookup/query_message.h"
+#include "testing/mx_answer.h"
 #include "testing/reply_builder.h"
 #include "testing/scripted_dns_server.h"
 
@@ -28,25 +29,16 @@ constexpr LookupOptions kPatient{1000ms, 2};
 // For exchanges that must run out: short, since every try is waited out.
 constexpr LookupOptions kHasty{100ms, 2};
 
-Bytes replyWith(const Bytes& query, const std::vector<const char*>& exchanges) {
-    return ReplyBuilder::answering(query, "example.com", exchanges);
-}
-
 // The reply to another query: our name, but an ID one off.
 Bytes withOtherId(const Bytes& query) {
-    auto reply = replyWith(query, {"forged.example.com"});
+    auto reply = mxReply(query, {{10, "forged.example.com"}});
     reply.at(1) ^= 0x01;
     return reply;
 }
 
-ScriptedDnsServer::Script answering(std::vector<const char*> exchanges) {
-    return
-        [exchanges](const Bytes& query, Responder& out) { out.send(replyWith(query, exchanges)); };
-}
-
 ScriptedDnsServer::Script truncatedOverUdp() {
     return [](const Bytes& query, Responder& out) {
-        out.send(truncated(replyWith(query, {"partial.example.com"})));
+        out.send(truncated(mxReply(query, {{10, "partial.example.com"}})));
     };
 }
 
@@ -100,7 +92,7 @@ TEST(MxExchange, AnsweredOverUdpReportsTheWire) {
 }
 
 TEST(MxExchange, RefusedDomainSendsNothing) {
-    ScriptedDnsServer server(answering({"mx.example.com"}));
+    ScriptedDnsServer server(answering({{10, "mx.example.com"}}));
     for (const std::string& domain :
          {std::string(64, 'a') + ".com", std::string("exa\0mple.com", 12), std::string()}) {
         const auto result = lookupMx(server.setting(), domain, kPatient);
@@ -127,7 +119,7 @@ TEST(MxExchange, ReplyToTheFirstSendIsTakenDuringTheResend) {
         if (first.empty()) {
             first = query;
         } else {
-            out.send(replyWith(first, {"late.example.com"}));
+            out.send(mxReply(first, {{10, "late.example.com"}}));
         }
     });
     // Long tries, so that a loaded machine still serves the second before it runs out.
@@ -153,7 +145,7 @@ struct Impostor {
 };
 
 Bytes forgedReply(const Bytes& query) {
-    return replyWith(query, {"forged.example.com"});
+    return mxReply(query, {{10, "forged.example.com"}});
 }
 
 const Impostor kImpostors[] = {
@@ -185,7 +177,7 @@ TEST_P(ImpostorDatagram, IsDroppedAndTheGenuineReplyTaken) {
         } else {
             out.send(impostor.make(query));
         }
-        out.send(replyWith(query, {"genuine.example.com"}));
+        out.send(mxReply(query, {{10, "genuine.example.com"}}));
     });
     const auto result = lookupMx(server.setting(), "example.com", kPatient);
     ASSERT_EQ(result.outcome, Outcome::exchangers) << faultOf(result);
@@ -218,7 +210,8 @@ TEST(MxExchange, DroppedDatagramsDoNotExtendTheWait) {
 TEST(MxExchange, TruncatedReplyIsAskedAgainOverTcp) {
     ScriptedDnsServer server(truncatedOverUdp(), [](const Bytes& query, Responder& out) {
         out.send(withOtherId(query));
-        out.send(replyWith(query, {"mx1.example.com", "mx2.example.com", "mx3.example.com"}));
+        out.send(mxReply(
+            query, {{10, "mx1.example.com"}, {20, "mx2.example.com"}, {30, "mx3.example.com"}}));
     });
     const auto result = lookupMx(server.setting(), "example.com", kPatient);
     ASSERT_EQ(result.outcome, Outcome::exchangers) << faultOf(result);
@@ -242,7 +235,7 @@ TEST(MxExchange, TruncationWithoutTheQuestionStillLeadsToTcp) {
             header.at(5) = 0;     // no question: some servers leave it out when truncating
             out.send(header);
         },
-        answering({"whole.example.com"}));
+        answering({{10, "whole.example.com"}}));
     const auto result = lookupMx(server.setting(), "example.com", kPatient);
     ASSERT_EQ(result.outcome, Outcome::exchangers) << faultOf(result);
     EXPECT_EQ(names(result), std::vector<std::string>{"whole.example.com"});
@@ -261,7 +254,7 @@ TEST(MxExchange, EveryWholeDatagramIsTakenOverUdp) {
                 const std::size_t padding = size - reply.bytes().size() - 12;
                 out.send(reply.additional(testing::pointerTo(12), 16, Bytes(padding, 'x')).bytes());
             },
-            answering({"tcp.example.com"}));
+            answering({{10, "tcp.example.com"}}));
         const auto result = lookupMx(server.setting(), "example.com", kPatient);
         ASSERT_EQ(result.outcome, Outcome::exchangers) << faultOf(result);
         EXPECT_EQ(result.exchangers.at(0).name, "udp.example.com");
@@ -293,7 +286,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "the server closed the connection after 1 message that did not answer the query"},
         TcpFault{"CutInsideTheMessage",
                  [](const Bytes& query, Responder& out) {
-                     auto reply = replyWith(query, {"mx.example.com"});
+                     auto reply = mxReply(query, {{10, "mx.example.com"}});
                      // A length nine bytes longer than the message that follows it.
                      reply.insert(reply.begin(), {0, static_cast<std::uint8_t>(reply.size() + 9)});
                      out.sendRaw(reply);
@@ -309,7 +302,7 @@ INSTANTIATE_TEST_SUITE_P(
         TcpFault{"AnswersTooLate",
                  [](const Bytes& query, Responder& out) {
                      std::this_thread::sleep_for(kHasty.timeout * 3);
-                     out.send(replyWith(query, {"late.example.com"}));
+                     out.send(mxReply(query, {{10, "late.example.com"}}));
                  },
                  "timed out waiting for the reply"}),
     [](const auto& param) { return std::string(param.param.fault); });
@@ -327,7 +320,7 @@ TEST(MxExchange, TcpFallbackGetsOnlyWhatIsLeftOfTheBudget) {
     ScriptedDnsServer server(
         [asked = 0](const Bytes& query, Responder& out) mutable {
             if (++asked == 3) {
-                out.send(truncated(replyWith(query, {})));
+                out.send(truncated(mxReply(query, {})));
             }
         },
         [](const Bytes&, Responder&) { std::this_thread::sleep_for(700ms); });
@@ -342,7 +335,7 @@ TEST(MxExchange, ServerFailureNamesTheCode) {
     for (const auto& [code, named] : codes) {
         const std::uint8_t rcode = code;
         ScriptedDnsServer server([rcode](const Bytes& query, Responder& out) {
-            out.send(withResponseCode(replyWith(query, {"mx.example.com"}), rcode));
+            out.send(withResponseCode(mxReply(query, {{10, "mx.example.com"}}), rcode));
         });
         const auto result = lookupMx(server.setting(), "example.com", kPatient);
         EXPECT_EQ(result.outcome, Outcome::serverFailure);
@@ -356,10 +349,10 @@ TEST(MxExchange, EachLookupUsesItsOwnSocketAndAFreshId) {
     // The first query is answered twice; the duplicate must not be taken by the next lookup.
     ScriptedDnsServer server([asked = 0](const Bytes& query, Responder& out) mutable {
         if (asked++ == 0) {
-            out.send(replyWith(query, {"first.example.com"}));
-            out.send(replyWith(query, {"duplicate.example.com"}));
+            out.send(mxReply(query, {{10, "first.example.com"}}));
+            out.send(mxReply(query, {{10, "duplicate.example.com"}}));
         } else {
-            out.send(replyWith(query, {"second.example.com"}));
+            out.send(mxReply(query, {{10, "second.example.com"}}));
         }
     });
     EXPECT_EQ(names(lookupMx(server.setting(), "example.com", kPatient)),
@@ -422,11 +415,11 @@ std::size_t openDescriptors() {
 TEST(MxExchange, EveryWayOutClosesItsSockets) {
     const auto before = openDescriptors();
     {
-        ScriptedDnsServer answered(answering({"mx.example.com"}));
+        ScriptedDnsServer answered(answering({{10, "mx.example.com"}}));
         ScriptedDnsServer silent(kSilent);
-        ScriptedDnsServer truncated(truncatedOverUdp(), answering({"mx.example.com"}));
+        ScriptedDnsServer truncated(truncatedOverUdp(), answering({{10, "mx.example.com"}}));
         ScriptedDnsServer failing([](const Bytes& query, Responder& out) {
-            out.send(withResponseCode(replyWith(query, {}), 2));
+            out.send(withResponseCode(mxReply(query, {}), 2));
         });
         const std::string refused = "127.0.0.1:" + std::to_string(testing::closedUdpPort());
         for (const auto& setting : {answered.setting(), silent.setting(), truncated.setting(),

@@ -16,11 +16,11 @@
 #include <optional>
 #include <vector>
 
-#include "testing/held_reply.h"
 #include "sample/main_window.h"
 #include "sample/tests/fake_input.h"
-#include "sample/tests/mx_replies.h"
 #include "sample/tests/qt_printing.h"
+#include "testing/held_reply.h"
+#include "testing/mx_answer.h"
 #include "testing/temporary_registry.h"
 #include "testing/virtual_display.h"
 
@@ -71,8 +71,8 @@ class LiveWindow : public ::testing::Test {
     }
 
     ombrix::testing::HeldReply held_;
-    testing::ScriptedDnsServer server_{
-        held_.holding(testing::answering("live.example", {{10, "mx.live.example"}}))};
+    ombrix::testing::ScriptedDnsServer server_{
+        held_.holding(ombrix::testing::answering({{10, "mx.live.example"}}))};
     std::unique_ptr<MainWindow> window_;
     std::vector<component::ErrorInfo> errors_;
     int clicks_ = 0;

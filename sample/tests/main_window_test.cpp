@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "sample/error_box.h"
-#include "sample/tests/mx_replies.h"
 #include "sample/tests/qt_printing.h"
+#include "testing/mx_answer.h"
 #include "testing/temporary_registry.h"
 
 namespace ombrix::sample {
@@ -186,8 +186,7 @@ TEST_F(MainWindowTest, BeforeTheFirstQueryTheCaptionsAreTheDesignedOnes) {
 TEST_F(MainWindowTest, EntriesAreListedByPreferenceWithTheBestFirst) {
     std::atomic<int> cursorDuringQuery{-1};
     auto reply =
-        answering("ombrix.test",
-                  {{20, "mx-b.ombrix.test"}, {10, "mx-a.ombrix.test"}, {10, "mx-c.ombrix.test"}});
+        answering({{20, "mx-b.ombrix.test"}, {10, "mx-a.ombrix.test"}, {10, "mx-c.ombrix.test"}});
     ScriptedDnsServer server([&](const std::vector<std::uint8_t>& query, Responder& out) {
         // The window thread waits for this very reply, so the pointer is not changing now.
         const QCursor* cursor = QApplication::overrideCursor();
@@ -212,14 +211,14 @@ TEST_F(MainWindowTest, EntriesAreListedByPreferenceWithTheBestFirst) {
 
 TEST_F(MainWindowTest, PreferenceIsShownAsTheUnsignedNumberItIs) {
     ScriptedDnsServer server(
-        answering("ombrix.test", {{65535, "last.ombrix.test"}, {32768, "middle.ombrix.test"}}));
+        answering({{65535, "last.ombrix.test"}, {32768, "middle.ombrix.test"}}));
     query(server.setting(), "ombrix.test");
     EXPECT_EQ(items(), (QStringList{"[32768] middle.ombrix.test", "[65535] last.ombrix.test"}));
 }
 
 TEST_F(MainWindowTest, QueriesThatFindNothingShowZeroAndNoBest) {
-    ScriptedDnsServer empty(answering("ombrix.test", {}));
-    ScriptedDnsServer server(answering("ombrix.test", {{10, "mx.ombrix.test"}}));
+    ScriptedDnsServer empty(answering({}));
+    ScriptedDnsServer server(answering({{10, "mx.ombrix.test"}}));
     const std::pair<std::string, QString> nothingFound[] = {
         {empty.setting(), "ombrix.test"},
         // An empty field is still handed to the control, which then asks nobody.
@@ -241,8 +240,8 @@ TEST_F(MainWindowTest, QueriesThatFindNothingShowZeroAndNoBest) {
 }
 
 TEST_F(MainWindowTest, SecondQueryReplacesTheListOfTheFirst) {
-    ScriptedDnsServer first(answering("one.test", {{10, "a.one.test"}, {20, "b.one.test"}}));
-    ScriptedDnsServer second(answering("two.test", {{5, "c.two.test"}}));
+    ScriptedDnsServer first(answering({{10, "a.one.test"}, {20, "b.one.test"}}));
+    ScriptedDnsServer second(answering({{5, "c.two.test"}}));
     query(first.setting(), "one.test");
     ASSERT_EQ(ui().res_lst->count(), 2);
     query(second.setting(), "two.test");
@@ -255,7 +254,7 @@ TEST_F(MainWindowTest, SecondQueryReplacesTheListOfTheFirst) {
 constexpr char kUnusableServer[] = "127.0.0.1:99999";
 
 TEST_F(MainWindowTest, ErrorFromTheQueryIsReportedAndTheWindowCarriesOn) {
-    ScriptedDnsServer server(answering("ombrix.test", {{10, "mx.ombrix.test"}}));
+    ScriptedDnsServer server(answering({{10, "mx.ombrix.test"}}));
     query(server.setting(), "ombrix.test");
     ASSERT_EQ(ui().res_lst->count(), 1);
 

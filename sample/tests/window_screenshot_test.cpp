@@ -13,7 +13,7 @@
 #include <cstdlib>
 
 #include "sample/main_window.h"
-#include "sample/tests/mx_replies.h"
+#include "testing/mx_answer.h"
 #include "testing/temporary_registry.h"
 #include "testing/virtual_display.h"
 
@@ -68,7 +68,6 @@ TEST(WindowScreenshot, ListedEntriesAreDrawnOnScreen) {
     ASSERT_EQ(registration.failure(), "");
 
     testing::ScriptedDnsServer server(testing::answering(
-        "ombrix.example",
         {{20, "backup.ombrix.example"}, {10, "mx1.ombrix.example"}, {10, "mx2.ombrix.example"}}));
     MainWindow window([](QWidget*, const component::ErrorInfo& error) {
         ADD_FAILURE() << "error " << error.number;

@@ -7,6 +7,7 @@
 #include <set>
 
 #include "ombrix/lookup/query_message.h"
+#include "testing/mx_answer.h"
 #include "testing/query_view.h"
 #include "testing/reply_builder.h"
 #include "testing/scripted_dns_server.h"
@@ -17,12 +18,15 @@ namespace {
 using namespace std::chrono_literals;
 using lookup::Outcome;
 using testing::Bytes;
+using testing::mxReply;
 using testing::name;
 using testing::QueryView;
 using testing::readQuery;
 using testing::ReplyBuilder;
 using testing::Responder;
 using testing::ScriptedDnsServer;
+using testing::truncated;
+using testing::withResponseCode;
 
 class CollectingIo : public BulkIo {
   public:
@@ -55,26 +59,27 @@ class CollectingIo : public BulkIo {
 
 // Answers by the first label of the name: how a zone of every case would.
 Bytes answerFor(const QueryView& query) {
-    ReplyBuilder reply(query.name, query.id);
-    auto bytes = reply.bytes();
     const auto kind = query.name.substr(0, query.name.find_first_of("0123456789."));
     if (kind == "mx") {
-        bytes = ReplyBuilder(query.name, query.id)
-                    .mx(20, name("b." + query.name))
-                    .mx(10, name("a." + query.name))
-                    .bytes();
-    } else if (kind == "null") {
-        bytes = ReplyBuilder(query.name, query.id).mx(0, name("")).bytes();
-    } else if (kind == "nx") {
-        bytes.at(3) = 0x83;
-    } else if (kind == "fail") {
-        bytes.at(3) = 0x82;
-    } else if (kind == "cut") {
-        bytes.at(7) = 1;
-    } else if (kind == "big") {
-        bytes.at(2) |= 0x02;
+        return mxReply(query, {{20, "b." + query.name}, {10, "a." + query.name}});
     }
-    return bytes;
+    if (kind == "null") {
+        return mxReply(query, {{0, ""}});
+    }
+    Bytes empty = mxReply(query, {});
+    if (kind == "nx") {
+        return withResponseCode(empty, 3);
+    }
+    if (kind == "fail") {
+        return withResponseCode(empty, 2);
+    }
+    if (kind == "big") {
+        return truncated(empty);
+    }
+    if (kind == "cut") {
+        empty.at(7) = 1;  // ANCOUNT: an answer promised and missing
+    }
+    return empty;
 }
 
 void answerTruthfully(const Bytes& message, Responder& out) {
@@ -86,7 +91,7 @@ void answerTruthfully(const Bytes& message, Responder& out) {
 
 void answerOverTcp(const Bytes& message, Responder& out) {
     const auto query = readQuery(message);
-    out.send(ReplyBuilder(query.name, query.id).mx(5, name("tcp." + query.name)).bytes());
+    out.send(mxReply(query, {{5, "tcp." + query.name}}));
 }
 
 BulkSettings quick(std::chrono::milliseconds timeout, int tries) {
@@ -260,8 +265,8 @@ void answerWithExchangers(const Bytes& message, Responder& out) {
     if (host == "silent") {
         return;
     }
-    out.send(host == "nx"     ? testing::withResponseCode(reply.bytes(), 3)
-             : host == "fail" ? testing::withResponseCode(reply.bytes(), 2)
+    out.send(host == "nx"     ? withResponseCode(reply.bytes(), 3)
+             : host == "fail" ? withResponseCode(reply.bytes(), 2)
                               : reply.bytes());
 }
 

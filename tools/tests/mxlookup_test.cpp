@@ -11,6 +11,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "testing/mx_answer.h"
 #include "testing/reply_builder.h"
 #include "testing/scripted_dns_server.h"
 #include "tools/mxlookup_command.h"
@@ -24,13 +25,8 @@ using namespace std::chrono_literals;
 // The scripted server, the reply builder and the replies they share.
 using namespace testing;
 
-void answerThree(const Bytes& query, Responder& out) {
-    out.send(ReplyBuilder("example.com", idOf(query))
-                 .mx(20, name("b.example.com"))
-                 .mx(65535, name("last.example.com"))
-                 .mx(5, name("a.example.com"))
-                 .bytes());
-}
+const ScriptedDnsServer::Script answerThree =
+    answering({{20, "b.example.com"}, {65535, "last.example.com"}, {5, "a.example.com"}});
 
 struct Run {
     int status;
@@ -57,9 +53,7 @@ TEST(MxLookup, PrintsWhatTheSampleWindowShows) {
 }
 
 TEST(MxLookup, NoExchangersIsStillAnAnswer) {
-    ScriptedDnsServer server([](const Bytes& query, Responder& out) {
-        out.send(ReplyBuilder("example.com", idOf(query)).bytes());
-    });
+    ScriptedDnsServer server(answering({}));
     const auto run = lookup({"@" + server.setting(), "example.com"});
     EXPECT_EQ(run.status, kExitAnswered);
     EXPECT_EQ(run.out, "Number of results : 0\nBest MX : \n");
@@ -68,7 +62,7 @@ TEST(MxLookup, NoExchangersIsStillAnAnswer) {
 
 TEST(MxLookup, ErrorsGoToStandardErrorWithNumberAndSource) {
     ScriptedDnsServer server([](const Bytes& query, Responder& out) {
-        out.send(testing::withResponseCode(ReplyBuilder("example.com", idOf(query)).bytes(), 2));
+        out.send(withResponseCode(mxReply(query, {}), 2));
     });
     auto run = lookup({"@" + server.setting(), "example.com"});
     EXPECT_EQ(run.status, kExitError);
