@@ -141,6 +141,7 @@ BulkSettings bulkSettings(const CommandOptions& options) {
     settings.rate = options.rate;
     settings.trace = options.trace;
     settings.addresses = options.addresses;
+    settings.security = options.security;
     return settings;
 }
 
