@@ -8,8 +8,9 @@
 
 namespace ombrix::lookup {
 
-Expected<SocketHandle, Fault> openSocket(const ServerAddress& server, int type) {
-    SocketHandle socket(::socket(server.family(), type | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+Expected<SocketHandle, Fault> openSocket(const ServerAddress& server, int type, bool blocking) {
+    SocketHandle socket(
+        ::socket(server.family(), type | SOCK_CLOEXEC | (blocking ? 0 : SOCK_NONBLOCK), 0));
     if (!socket.valid()) {
         return Unexpected(socketFault(server, errno));
     }

@@ -7,8 +7,9 @@
 
 namespace ombrix::lookup {
 
-// A non-blocking socket of the given type (SOCK_DGRAM, SOCK_STREAM) for the server's address
-// family; a fault naming the server when the system refuses one.
-Expected<SocketHandle, Fault> openSocket(const ServerAddress& server, int type);
+// A socket of the given type (SOCK_DGRAM, SOCK_STREAM) for the server's address family,
+// non-blocking unless asked; a fault naming the server when the system refuses one.
+Expected<SocketHandle, Fault> openSocket(const ServerAddress& server, int type,
+                                         bool blocking = false);
 
 }  // namespace ombrix::lookup

@@ -41,7 +41,7 @@ std::vector<std::pair<int, std::string>> exchangersOf(const std::string& kase) {
         return {{10, found->second}};
     }
     std::vector<std::pair<int, std::string>> many;
-    for (int i = 1; kase == "big" && i <= 60; ++i) {
+    for (int i = 1; kase == "big" && i <= 70; ++i) {
         many.emplace_back(i * 10, (i < 10 ? "mx0" : "mx") + std::to_string(i) + ".many.mx.example");
     }
     return many;

@@ -199,9 +199,13 @@ TEST(MxLookupProgram, ListsGiveOneLineEachAndFailWhenAnyDomainFails) {
     EXPECT_NE(run.err.find("2 domains"), std::string::npos) << run.err;
 }
 
-// The program run by the shell after `prelude` (a limit, a closed descriptor).
+// The program run by the shell after `prelude` (a limit, a closed descriptor), with no
+// descriptor but the standard three, whatever the test runner left open.
 Run runAfter(const std::string& prelude, std::vector<std::string> args) {
-    args.insert(args.begin(), {"-c", prelude + " && exec \"$0\" \"$@\"", MXLOOKUP_PATH});
+    const std::string closeInherited = "for fd in 3 4 5 6 7 8 9; do eval \"exec $fd>&-\"; done";
+    args.insert(args.begin(),
+                {"-c", closeInherited + " && " + prelude + " && exec \"$0\" \"$@\"",
+                 MXLOOKUP_PATH});
     return runProgram(std::move(args), {}, "/dev/null", "/bin/sh");
 }
 

@@ -451,8 +451,8 @@ std::optional<std::chrono::milliseconds> EngineCore::recoverFromExhaustion() {
 }
 
 // As process(), but waiting between steps: in epoll_wait, or without a set (one UDP socket
-// and no TCP) in poll on that socket, so that nothing is asked of the system that a run of
-// one lookup does not need.
+// and no TCP) in the receive on that socket when it blocks, else in poll on it, so that
+// nothing is asked of the system that a run of one lookup does not need.
 void EngineCore::run() {
     auto wait = guarded([this] { return work(Clock::now()); });
     std::array<epoll_event, 64> events{};
@@ -469,6 +469,14 @@ void EngineCore::run() {
             continue;
         }
         const int sole = soleSocket();
+        if (sole >= 0 && sockets_[static_cast<std::size_t>(sole)].socket->blocking()) {
+            wait = guarded([&] {
+                auto now = Clock::now();
+                receiveWithin(sole, *wait, now);
+                return work(now);
+            });
+            continue;
+        }
         pollfd watched{sole >= 0 ? sockets_[static_cast<std::size_t>(sole)].socket->fd() : -1,
                        POLLIN, 0};
         const int ready = ::poll(&watched, 1, milliseconds);

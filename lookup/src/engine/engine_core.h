@@ -134,7 +134,9 @@ class EngineCore {
     void sendUdp(std::int32_t slot, Clock::time_point now);
     void flushOutboxes();
     void failOutbox(SocketSlot& entry, std::size_t from, int systemError);
+    std::uint8_t* receiveRoom();
     void receive(int socket, Clock::time_point now);
+    void receiveWithin(int socket, std::chrono::milliseconds wait, Clock::time_point& now);
     void accept(int socket, std::span<const std::uint8_t> datagram, bool cut,
                 Clock::time_point now);
     void refuse(std::uint32_t server);

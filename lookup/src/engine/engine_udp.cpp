@@ -2,6 +2,7 @@
 // their lookups, refusals by ICMP.
 #include <sys/epoll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 
 #include <algorithm>
 #include <array>
@@ -44,8 +45,9 @@ bool isTruncationNotice(std::span<const std::uint8_t> message, std::uint16_t id)
 }  // namespace
 
 Expected<int, Fault> EngineCore::openSocket(std::uint32_t server) {
-    auto socket = QuerySocket::open(servers_[server].address,
-                                    settings_.maxInFlight > kWideWindow);
+    // A run of one query at a time may wait in the receive itself (see run()).
+    auto socket = QuerySocket::open(servers_[server].address, settings_.maxInFlight > kWideWindow,
+                                    settings_.maxInFlight == 1);
     if (!socket) {
         return Unexpected(std::move(socket.error()));
     }
@@ -185,13 +187,19 @@ void EngineCore::flushOutboxes() {
     }
 }
 
-void EngineCore::receive(int socket, Clock::time_point now) {
+// Room for a batch of the longest datagrams, taken when the first reply comes.
+std::uint8_t* EngineCore::receiveRoom() {
     if (!receiveRoom_) {
         receiveRoom_.reset(new (std::nothrow) std::uint8_t[receiveBatch_ * kUdpReceiveRoom]);
         if (!receiveRoom_) {
             throw std::bad_alloc();
         }
     }
+    return receiveRoom_.get();
+}
+
+void EngineCore::receive(int socket, Clock::time_point now) {
+    receiveRoom();
     std::array<mmsghdr, kBatch> headers{};
     std::array<iovec, kBatch> pieces{};
     auto& entry = sockets_[static_cast<std::size_t>(socket)];
@@ -262,6 +270,33 @@ void EngineCore::accept(int socket, std::span<const std::uint8_t> datagram, bool
     }
     trace(lookup, "reply of " + std::to_string(datagram.size()) + " octets accepted");
     finish(owner, std::vector<std::uint8_t>(datagram.begin(), datagram.end()));
+}
+
+// Waits in the receive on the engine's only socket, a blocking one, for at most `wait`, and
+// takes the datagram that comes: the reply wakes the receive itself, as in a bare round trip.
+void EngineCore::receiveWithin(int socket, std::chrono::milliseconds wait, Clock::time_point& now) {
+    auto& entry = sockets_[static_cast<std::size_t>(socket)];
+    const auto seconds = std::chrono::floor<std::chrono::seconds>(wait);
+    // A zero time-out would mean none at all: at least a microsecond.
+    const auto micros = std::max<std::chrono::microseconds::rep>(
+        std::chrono::duration_cast<std::chrono::microseconds>(wait - seconds).count(),
+        seconds.count() == 0 ? 1 : 0);
+    const timeval limit{static_cast<time_t>(seconds.count()), static_cast<suseconds_t>(micros)};
+    if (::setsockopt(entry.socket->fd(), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit) != 0) {
+        return;
+    }
+    iovec piece{receiveRoom(), kUdpReceiveRoom};
+    mmsghdr header{};
+    header.msg_hdr.msg_iov = &piece;
+    header.msg_hdr.msg_iovlen = 1;
+    const int got = ::recvmmsg(entry.socket->fd(), &header, 1, 0, nullptr);
+    now = Clock::now();
+    if (got < 0 && errno == ECONNREFUSED) {
+        refuse(entry.server);
+    } else if (got == 1) {
+        const bool cut = (header.msg_hdr.msg_flags & MSG_TRUNC) != 0;
+        accept(socket, {receiveRoom_.get(), header.msg_len}, cut, now);
+    }
 }
 
 // ICMP port unreachable reached one socket of the server: nothing listens there, so every

@@ -15,8 +15,9 @@ constexpr int kLargeReceiveBuffer = 4 << 20;
 
 }  // namespace
 
-Expected<QuerySocket, Fault> QuerySocket::open(const ServerAddress& server, bool largeBuffer) {
-    auto socket = openSocket(server, SOCK_DGRAM);
+Expected<QuerySocket, Fault> QuerySocket::open(const ServerAddress& server, bool largeBuffer,
+                                               bool blocking) {
+    auto socket = openSocket(server, SOCK_DGRAM, blocking);
     if (!socket) {
         return Unexpected(std::move(socket.error()));
     }
@@ -28,7 +29,7 @@ Expected<QuerySocket, Fault> QuerySocket::open(const ServerAddress& server, bool
     if (::connect(fd, server.sockaddrPtr(), server.length) != 0) {
         return Unexpected(socketFault(server, errno));
     }
-    return QuerySocket(std::move(socket.value()));
+    return QuerySocket(std::move(socket.value()), blocking);
 }
 
 }  // namespace ombrix::lookup

@@ -21,9 +21,14 @@ class QuerySocket {
     static constexpr std::size_t kUseLimit = 20000;
     static constexpr std::int32_t kNoOwner = -1;
 
-    // Opens and connects a non-blocking socket; a large receive buffer holds the replies of a
-    // wide window that arrive while the engine is busy.
-    static Expected<QuerySocket, Fault> open(const ServerAddress& server, bool largeBuffer);
+    // Opens and connects a socket; a large receive buffer holds the replies of a wide window
+    // that arrive while the engine is busy. A blocking socket (for one query at a time) lets
+    // the wait for a reply happen in the receive itself; every other receive on it passes
+    // MSG_DONTWAIT.
+    static Expected<QuerySocket, Fault> open(const ServerAddress& server, bool largeBuffer,
+                                             bool blocking);
+
+    bool blocking() const { return blocking_; }
 
     int fd() const { return socket_.fd(); }
 
@@ -59,9 +64,11 @@ class QuerySocket {
     bool idle() const { return owners_.empty(); }
 
   private:
-    explicit QuerySocket(SocketHandle socket) : socket_(std::move(socket)) {}
+    QuerySocket(SocketHandle socket, bool blocking)
+        : socket_(std::move(socket)), blocking_(blocking) {}
 
     SocketHandle socket_;
+    bool blocking_ = false;
     std::unordered_map<std::uint16_t, std::int32_t> owners_;
     std::size_t used_ = 0;
 };
