@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 
 seconds=${1:-60}
 [[ $seconds =~ ^[0-9]+$ ]] || { echo "usage: scripts/fuzz.sh [SECONDS]" >&2; exit 2; }
-declare -A max_len=([fuzz_reply_walk]=2049 [fuzz_address_reply]=2049 [fuzz_encode_domain]=1024 [fuzz_domain_list]=16384 [fuzz_json_line]=2048)
+declare -A max_len=([fuzz_reply_walk]=2049 [fuzz_address_reply]=2049 [fuzz_tlsa_reply]=2049 [fuzz_txt_reply]=4096 [fuzz_encode_domain]=1024 [fuzz_domain_list]=16384 [fuzz_json_line]=2048)
 
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz --target "${!max_len[@]}" -j "$(nproc)"

@@ -10,7 +10,7 @@ packages=(
     build-essential cmake ninja-build pkg-config git clang libclang-rt-14-dev
     libgtest-dev libgmock-dev libbenchmark-dev libidn2-dev libc-ares-dev
     libcli11-dev nlohmann-json3-dev
-    nsd unbound dnsmasq-base dnsutils dnsperf iproute2 util-linux time parallel
+    nsd unbound dnsmasq-base dnsutils ldnsutils dnsperf iproute2 util-linux time parallel
     scdoc file lintian mmdebstrap abigail-tools
 )
 # The component layer, the control, its Designer plugin, the sample and their window tests.

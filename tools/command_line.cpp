@@ -35,17 +35,17 @@ ParsedCommand parseCommandLine(std::span<const std::string_view> args) {
     CLI::App app(
         "Looks up the mail exchangers (MX) of domains, asking SERVER (an address or a host\n"
         "name, either with :PORT; default: the nameservers of /etc/resolv.conf, the first\n"
-        "for one domain, or 127.0.0.1 when it names none). Several @SERVERs share the domains; a try that\n"
-        "fails on one is asked again on another, and a server that keeps failing is set\n"
-        "aside until it answers again.",
+        "for one domain, or 127.0.0.1 when it names none). Several @SERVERs share the\n"
+        "domains; a try that fails on one is asked again on another, and a server that keeps\n"
+        "failing is set aside until it answers again.",
         "mxlookup");
     app.footer(
         "One DOMAIN prints the count, the best exchanger and one [PREFERENCE] NAME line per\n"
         "exchanger, and an Outcome line when the answer names none. Several domains, -f,\n"
-        "--json, --addresses, --trace or --unfinished switch to one line per domain as each\n"
-        "completes: text, or JSON with --json (schema: json-lines.md in the package's\n"
-        "documentation). SIGINT, SIGTERM and SIGHUP end such a run within a second with\n"
-        "whole lines, exit status 130, 143 and 129.\n"
+        "--json, --addresses, --security, --trace or --unfinished switch to one line per\n"
+        "domain as each completes: text, or JSON with --json (schema: json-lines.md in the\n"
+        "package's documentation). SIGINT, SIGTERM and SIGHUP end such a run within a\n"
+        "second with whole lines, exit status 130, 143 and 129.\n"
         "\n"
         "Exit status: 0 when every domain got an answer (mx, null_mx, no_mx, nxdomain),\n"
         "1 when any ended server_failure, timeout, malformed or invalid, or output could not\n"
@@ -53,7 +53,8 @@ ParsedCommand parseCommandLine(std::span<const std::string_view> args) {
         "\n"
         "Examples:\n"
         "  mxlookup @9.9.9.9 debian.org\n"
-        "  mxlookup --json @127.0.0.1:5353 -f domains.txt > mx.jsonl");
+        "  mxlookup --json @127.0.0.1:5353 -f domains.txt > mx.jsonl\n"
+        "  mxlookup --security --json @127.0.0.1 -f domains.txt > posture.jsonl");
     std::vector<std::string> targets;
     std::size_t maxInFlight = 0;
     double rate = 0;
@@ -68,8 +69,18 @@ ParsedCommand parseCommandLine(std::span<const std::string_view> args) {
                    "ask the servers of FILE, one a line as @SERVER takes them; one line per domain")
         ->type_name("FILE");
     app.add_flag("--json", options.json, "one JSON line per domain");
-    app.add_flag("--addresses", options.addresses,
-                 "each exchanger's IPv4 and IPv6 addresses; one line per domain");
+    auto* addresses = app.add_flag("--addresses", options.addresses,
+                                   "each exchanger's IPv4 and IPv6 addresses; one line per domain");
+    auto* security = app.add_flag("--security", options.security,
+                                  "DNSSEC, DANE (TLSA), MTA-STS and TLS reporting per\n"
+                                  "domain; one line per domain; one SERVER, which must be a\n"
+                                  "validating resolver")
+                         ->excludes(addresses);
+    app.add_option("--validated-name", options.validatedName,
+                   "whose DNSKEY must validate before any domain is read\n"
+                   "(default: the root zone)")
+        ->type_name("NAME")
+        ->needs(security);
     app.add_flag("--trace", options.trace,
                  "what happened on the wire, per query; one line per domain");
     app.add_option("--timeout", options.timeoutSeconds, "seconds each try waits (default 2)")
@@ -105,6 +116,11 @@ ParsedCommand parseCommandLine(std::span<const std::string_view> args) {
     }
     if (auto wrong = takeTargets(std::move(targets), options)) {
         parsed.text = *wrong;
+        return parsed;
+    }
+    // The DNSSEC words are the validating server's judgement; several could disagree.
+    if (options.security && (options.servers.size() > 1 || options.serversFile)) {
+        parsed.text = "--security asks one server, a validating resolver";
         return parsed;
     }
     parsed.action = ParsedCommand::Action::run;

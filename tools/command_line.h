@@ -23,6 +23,8 @@ struct CommandOptions {
     bool json = false;
     bool trace = false;
     bool addresses = false;
+    bool security = false;
+    std::string validatedName;  // empty: the root zone
     bool quiet = false;
     double timeoutSeconds = 2.0;
     int tries = 3;
@@ -31,7 +33,7 @@ struct CommandOptions {
 
     // The lookup of one domain as text, which prints what it always printed.
     bool singleTextLookup() const {
-        return domains.size() == 1 && !listFile && !json && !trace && !addresses &&
+        return domains.size() == 1 && !listFile && !json && !trace && !addresses && !security &&
                !unfinishedFile && servers.size() <= 1 && !serversFile;
     }
 };

@@ -1,5 +1,7 @@
 #include "tools/json_line.h"
 
+#include <functional>
+
 #include "hosterrors/numbered_error.h"
 #include "tools/json_writer.h"
 #include "tools/outcome_name.h"
@@ -8,13 +10,91 @@
 namespace ombrix::tools {
 namespace {
 
-void writeAddresses(JsonWriter& json, std::string_view key, const std::vector<std::string>& list) {
+// A list of strings: addresses, or reporting addresses.
+void writeStrings(JsonWriter& json, std::string_view key, const std::vector<std::string>& list) {
     json.key(key);
     json.beginArray();
     for (const auto& address : list) {
         json.string(address);
     }
     json.endArray();
+}
+
+void writeTlsa(JsonWriter& json, const lookup::TlsaLookup& tlsa) {
+    json.key("tlsa");
+    json.beginObject();
+    json.key("name");
+    json.string(tlsa.name);
+    if (tlsa.asked) {
+        json.key("dnssec");
+        json.string(lookup::word(tlsa.dnssec));
+    }
+    json.key("status");
+    json.string(lookup::word(tlsa.status));
+    json.key("records");
+    json.beginArray();
+    for (const auto& record : tlsa.records) {
+        json.beginObject();
+        json.key("usage");
+        json.number(record.usage);
+        json.key("selector");
+        json.number(record.selector);
+        json.key("matching");
+        json.number(record.matching);
+        json.key("data");
+        json.string(record.data);
+        json.endObject();
+    }
+    json.endArray();
+    json.endObject();
+}
+
+void writePosture(JsonWriter& json, const lookup::ExchangerPosture& posture) {
+    json.key("address_dnssec");
+    json.string(lookup::word(posture.addressDnssec));
+    writeTlsa(json, posture.tlsa);
+}
+
+// "mta_sts" and "tls_rpt": the status, what a valid record says, or why it is not valid.
+void writePolicy(JsonWriter& json, std::string_view key, lookup::PolicyRecordStatus status,
+                 const std::function<void()>& writeValid, const std::string& reason) {
+    json.key(key);
+    json.beginObject();
+    json.key("status");
+    json.string(lookup::word(status));
+    if (status == lookup::PolicyRecordStatus::valid) {
+        writeValid();
+    } else if (!reason.empty()) {
+        json.key("reason");
+        json.string(reason);
+    }
+    json.endObject();
+}
+
+// The keys --security adds after the MX answer's own.
+void writeSecurity(JsonWriter& json, const lookup::MailSecurity& security) {
+    json.key("dnssec");
+    json.string(lookup::word(security.dnssec));
+    if (security.implicitExchanger) {
+        json.key("implicit_exchanger");
+        json.beginObject();
+        json.key("name");
+        json.string(security.implicitExchanger->name);
+        writePosture(json, *security.implicitExchanger);
+        json.endObject();
+    }
+    json.key("dane");
+    json.string(lookup::word(security.dane));
+    writePolicy(
+        json, "mta_sts", security.mtaSts.status,
+        [&] {
+            json.key("id");
+            json.string(security.mtaSts.id);
+        },
+        security.mtaSts.reason);
+    writePolicy(
+        json, "tls_rpt", security.tlsRpt.status,
+        [&] { writeStrings(json, "rua", security.tlsRpt.rua); }, security.tlsRpt.reason);
 }
 
 void writeExchangers(JsonWriter& json, const DomainReport& report) {
@@ -32,10 +112,13 @@ void writeExchangers(JsonWriter& json, const DomainReport& report) {
         json.key("ttl");
         json.number(exchanger.ttl);
         if (withAddresses) {
-            writeAddresses(json, "ipv4", exchanger.ipv4);
-            writeAddresses(json, "ipv6", exchanger.ipv6);
+            writeStrings(json, "ipv4", exchanger.ipv4);
+            writeStrings(json, "ipv6", exchanger.ipv6);
             json.key("status");
             json.string(addressStatusName(report.addressStatus[i]));
+        }
+        if (report.security && i < report.security->exchangers.size()) {
+            writePosture(json, report.security->exchangers[i]);
         }
         json.endObject();
     }
@@ -105,6 +188,9 @@ void appendJsonLine(const DomainReport& report, std::string& out) {
     if (result.canonicalName) {
         json.key("canonical");
         json.string(*result.canonicalName);
+    }
+    if (report.security) {
+        writeSecurity(json, *report.security);
     }
     json.key("server");
     json.string(result.wire.server);

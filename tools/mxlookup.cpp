@@ -14,6 +14,6 @@ int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
     std::vector<std::string_view> args(argv + 1, argv + argc);
     return ombrix::tools::runMxLookupProgram(
-        args, {1, std::cerr, STDIN_FILENO, ::isatty(STDERR_FILENO) == 1, ::isatty(STDOUT_FILENO) == 1,
-               "/etc/resolv.conf"});
+        args, {1, std::cerr, STDIN_FILENO, ::isatty(STDERR_FILENO) == 1,
+               ::isatty(STDOUT_FILENO) == 1, "/etc/resolv.conf"});
 }

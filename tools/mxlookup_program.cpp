@@ -163,6 +163,7 @@ BulkSettings bulkSettings(const CommandOptions& options) {
     settings.rate = options.rate;
     settings.trace = options.trace;
     settings.addresses = options.addresses;
+    settings.security = options.security;
     return settings;
 }
 
@@ -246,6 +247,16 @@ int runList(const CommandOptions& options, const ProgramStreams& streams) {
                              servers.front().endpointText()},
                 progress);
     BulkLookup lookup(servers, bulkSettings(options));
+    // No domain is read yet: without a validating server every status would be noise.
+    if (options.security) {
+        const auto check = lookup.checkValidating(options.validatedName);
+        if (!check.validating) {
+            streams.err << "mxlookup: " << servers.front().endpointText()
+                        << " is no validating resolver, so --security cannot judge anything: "
+                        << (check.fault ? check.fault->description : "") << '\n';
+            return kExitError;
+        }
+    }
     run.keepServersAside([&](const std::string& domain) { unfinished.add(domain); });
     bool written = lookup.run(run);
     run.clearStatus();

@@ -45,6 +45,21 @@ std::string counted(std::uint64_t count, std::string_view one, std::string_view 
     return std::to_string(count) + ' ' + std::string(count == 1 ? one : many);
 }
 
+// "; dane verified 3, none 2; mta_sts valid 1, absent 4": the mail-security counts.
+template <class Word, std::size_t N>
+std::string wordCounts(const char* title, const std::array<std::size_t, N>& counts) {
+    std::string text = std::string("; ") + title;
+    const char* separator = " ";
+    for (std::size_t i = 0; i < N; ++i) {
+        if (counts[i] > 0) {
+            text += separator + std::string(lookup::word(static_cast<Word>(i))) + ' ' +
+                    std::to_string(counts[i]);
+            separator = ", ";
+        }
+    }
+    return text;
+}
+
 }  // namespace
 
 std::string ProgressReport::statusLine(const BulkProgress& progress, Clock::time_point now) {
@@ -82,6 +97,15 @@ std::string addressLine(const BulkProgress& progress) {
            std::to_string(progress.addressLookupsSaved) + " saved by the cache\n";
 }
 
+// With --security: the domains counted per DANE verdict and per MTA-STS status.
+std::string securityCounts(const BulkProgress& progress) {
+    if (!progress.security) {
+        return {};
+    }
+    return wordCounts<lookup::DaneVerdict>("dane", progress.verdicts) +
+           wordCounts<lookup::PolicyRecordStatus>("mta_sts", progress.mtaSts);
+}
+
 }  // namespace
 
 std::string ProgressReport::summary(const BulkProgress& progress, Clock::time_point now) const {
@@ -91,8 +115,8 @@ std::string ProgressReport::summary(const BulkProgress& progress, Clock::time_po
     std::snprintf(timing, sizeof timing, " in %.2f s (%.0f/s), ", elapsed, rate);
     return counted(progress.done, "domain", "domains") + timing +
            counted(progress.sent, "query", "queries") + " sent, " +
-           counted(progress.retries, "retry", "retries") + ": " + outcomeCounts(progress) + '\n' +
-           addressLine(progress);
+           counted(progress.retries, "retry", "retries") + ": " + outcomeCounts(progress) +
+           securityCounts(progress) + '\n' + addressLine(progress);
 }
 
 std::string listSummary(const ListCounts& counts) {

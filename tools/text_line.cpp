@@ -42,6 +42,27 @@ std::string addressesText(const lookup::Exchanger& exchanger, lookup::AddressSta
     return text + ']';
 }
 
+// " {secure usable}": the exchanger's address status and what its TLSA came to.
+std::string postureText(const lookup::ExchangerPosture& posture) {
+    return " {" + std::string(lookup::word(posture.addressDnssec)) + ' ' +
+           std::string(lookup::word(posture.tlsa.status)) + '}';
+}
+
+// "; dnssec secure, dane verified, mta_sts valid, tls_rpt absent", with the implicit
+// exchanger of a domain without MX first.
+std::string securityText(const lookup::MailSecurity& security) {
+    std::string text;
+    if (security.implicitExchanger) {
+        text += "; implicit " + security.implicitExchanger->name +
+                postureText(*security.implicitExchanger);
+    }
+    text += "; dnssec " + std::string(lookup::word(security.dnssec));
+    text += ", dane " + std::string(lookup::word(security.dane));
+    text += ", mta_sts " + std::string(lookup::word(security.mtaSts.status));
+    text += ", tls_rpt " + std::string(lookup::word(security.tlsRpt.status));
+    return text;
+}
+
 }  // namespace
 
 std::string toTextLine(const DomainReport& report) {
@@ -57,7 +78,13 @@ std::string toTextLine(const DomainReport& report) {
         if (withAddresses) {
             line += addressesText(exchanger, report.addressStatus[i]);
         }
+        if (report.security && i < report.security->exchangers.size()) {
+            line += postureText(report.security->exchangers[i]);
+        }
         separator = ", ";
+    }
+    if (report.security) {
+        line += securityText(*report.security);
     }
     if (result.fault) {
         line += ": " + host::hostDescription(*result.fault);

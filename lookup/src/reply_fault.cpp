@@ -3,6 +3,7 @@
 #include <string>
 
 #include "name_reader.h"
+#include "ombrix/lookup/txt_reply.h"
 
 namespace ombrix::lookup {
 namespace {
@@ -52,6 +53,11 @@ Fault describeHere(const ReplyFault& fault) {
         case Kind::addressOfWrongLength:
             return malformed("the address record at offset " + at + " holds " +
                              std::to_string(fault.detail) + " octets");
+        case Kind::dataEndsInField:
+            return malformed("the " + std::string(fault.detail == kTypeTxt ? "TXT" : "TLSA") +
+                             " record at offset " + at + " ends inside its data");
+        case Kind::txtWithoutString:
+            return malformed("the TXT record at offset " + at + " holds no character-string");
         case Kind::optOutsideAdditional:
             return malformed("the OPT record at offset " + at +
                              " lies outside the additional section");

@@ -27,6 +27,8 @@ struct ReplyFault {
         bytesAfterName,
         mxWithoutPreference,
         addressOfWrongLength,
+        dataEndsInField,   // a TLSA or TXT record's data ends inside one of its fields
+        txtWithoutString,  // a TXT record whose data holds no character-string
         optOutsideAdditional,
         secondOpt,
         optOwnerNotRoot,
@@ -35,7 +37,7 @@ struct ReplyFault {
     };
     Kind kind = Kind::endsInHeader;
     std::size_t offset = 0;  // of the name, pointer, label, question, record or option at fault
-    std::size_t detail = 0;  // the label type, or the bytes left over
+    std::size_t detail = 0;  // the label type, the bytes left over, or the record type
     // The section and the entry in it, "answer" 1 of 5, once the walk knows them.
     const char* section = nullptr;
     std::size_t index = 0;

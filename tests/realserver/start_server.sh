@@ -4,12 +4,24 @@
 # answers. Writes the port to RUNDIR/port and the server's PID to RUNDIR/pid. With
 # OMBRIX_SERVER_CPU set, the server and its children run on that CPU only.
 #
-#   start_server.sh nsd     RUNDIR BASEPORT ZONEDIR
-#   start_server.sh unbound RUNDIR BASEPORT NSD_RUNDIR
-#   start_server.sh dnsmasq RUNDIR BASEPORT DNSMASQ_CONF
+#   start_server.sh nsd            RUNDIR BASEPORT ZONEDIR
+#   start_server.sh unbound        RUNDIR BASEPORT NSD_RUNDIR
+#   start_server.sh dnsmasq        RUNDIR BASEPORT DNSMASQ_CONF
+#   start_server.sh signed-nsd     RUNDIR BASEPORT SIGNED_ZONEDIR   (from sign_zones.sh)
+#   start_server.sh validator      RUNDIR BASEPORT SIGNED_NSD_RUNDIR
+#   start_server.sh plain-resolver RUNDIR BASEPORT SIGNED_NSD_RUNDIR
+#
+# The validator is an Unbound that validates the signed zones from their parent's trust
+# anchor; the plain resolver is the same without validation. Both reach every zone through a
+# stub to the authoritative server, the root included, so nothing leaves the loopback.
 set -euo pipefail
 
 kind=$1 rundir=$2 baseport=$3 data=$4
+case $kind in
+signed-nsd) daemon=nsd ;;
+validator | plain-resolver) daemon=unbound ;;
+*) daemon=$kind ;;
+esac
 
 fail() {
     echo "start_server: $kind: $*" >&2
@@ -17,7 +29,7 @@ fail() {
     exit 1
 }
 
-for tool in dig ss "$kind"; do
+for tool in dig ss "$daemon"; do
     command -v "$tool" >/dev/null || PATH=$PATH:/usr/sbin:/sbin command -v "$tool" >/dev/null ||
         fail "$tool is not installed (scripts/setup.sh installs it)"
 done
@@ -53,18 +65,18 @@ server:
     verbosity: 1
 remote-control:
     control-enable: no
-zone:
-    name: mx.example
-    zonefile: mx.example.zone
-zone:
-    name: bulk.example
-    zonefile: bulk.example.zone
 CONF
+    if [[ $kind == signed-nsd ]]; then
+        cat "$data/zones.conf" >>"$rundir/nsd.conf"
+    else
+        printf 'zone:\n    name: %s\n    zonefile: %s.zone\n' \
+            mx.example mx.example bulk.example bulk.example >>"$rundir/nsd.conf"
+    fi
 }
 
+# Writes the Unbound configuration: the common server part, then MODULES and LINES as given.
 write_unbound_config() {
-    local upstream
-    upstream=$(cat "$data/port") || fail "the authoritative server it forwards to is not running"
+    local modules=$2 lines=$3
     cat >"$rundir/unbound.conf" <<CONF
 server:
     interface: 127.0.0.1
@@ -80,27 +92,62 @@ server:
     do-daemonize: no
     num-threads: 1
     do-not-query-localhost: no
-    module-config: "iterator"
+    module-config: "$modules"
     rrset-roundrobin: no
     verbosity: 1
+$lines
 remote-control:
     control-enable: no
-forward-zone:
-    name: "."
-    forward-addr: 127.0.0.1@$upstream
 CONF
+}
+
+upstream_port() {
+    cat "$data/port" 2>/dev/null || fail "the authoritative server it asks is not running"
+}
+
+write_forwarder_config() {
+    local upstream
+    upstream=$(upstream_port)
+    write_unbound_config "$1" iterator "forward-zone:
+    name: \".\"
+    forward-addr: 127.0.0.1@$upstream"
+}
+
+# A stub for every zone the signed server holds and for the root; the validator trusts the
+# parent's key and says why it refused an answer.
+write_signed_resolver_config() {
+    local upstream zones modules=iterator lines="" zone
+    upstream=$(upstream_port)
+    zones=$(sed -n 's/^ *zonesdir: "\(.*\)"$/\1/p' "$data/nsd.conf")
+    if [[ $kind == validator ]]; then
+        modules="validator iterator"
+        lines="    trust-anchor-file: \"$zones/anchor\"
+    ede: yes
+    val-log-level: 2"
+    fi
+    for zone in . $(cat "$zones/zones"); do
+        lines+="
+stub-zone:
+    name: \"$zone\"
+    stub-addr: 127.0.0.1@$upstream"
+    done
+    write_unbound_config "$1" "$modules" "$lines"
 }
 
 # Runs the server in the foreground of its own session, with every descriptor on files, so
 # that neither the caller's pipes nor its process group hold it.
 launch() {
     case $kind in
-    nsd)
+    nsd | signed-nsd)
         write_nsd_config "$1"
         setsid "${pin[@]}" nsd -d -c "$rundir/nsd.conf" </dev/null >>"$rundir/log" 2>&1 &
         ;;
-    unbound)
-        write_unbound_config "$1"
+    unbound | validator | plain-resolver)
+        if [[ $kind == unbound ]]; then
+            write_forwarder_config "$1"
+        else
+            write_signed_resolver_config "$1"
+        fi
         setsid "${pin[@]}" unbound -d -c "$rundir/unbound.conf" </dev/null >>"$rundir/log" 2>&1 &
         ;;
     dnsmasq)
@@ -117,6 +164,7 @@ launch() {
 probe_name() {
     case $kind in
     dnsmasq) echo five.dm.example ;;
+    signed-nsd | validator | plain-resolver) echo verified.sec.example ;;
     *) echo five.mx.example ;;
     esac
 }

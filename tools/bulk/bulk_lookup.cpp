@@ -67,7 +67,11 @@ std::size_t BulkLookup::startDomains(BulkIo& io, Clock::time_point now) {
         ++started;
         const auto order = given_++;
         unreported_.emplace_hint(unreported_.end(), order, std::move(*domain));
-        startMx(order, io);
+        if (settings_.security) {
+            startSecurity(order, io);
+        } else {
+            startMx(order, io);
+        }
     }
     return started;
 }
@@ -136,6 +140,22 @@ void BulkLookup::finishAttempt(std::uint64_t order, lookup::MxResult&& result, B
     DomainReport report{
         unreported_.at(order), std::move(result), {}, std::move(attempt.trace), serversAside};
     deliver(std::move(report), order, io);
+}
+
+// Every mail-security question of one domain, of the one server such a run has.
+void BulkLookup::startSecurity(std::uint64_t order, BulkIo& io) {
+    lookup::submitMailSecurity(engine_, request(unreported_.at(order), pool_.name(0)),
+                               [this, &io, order](lookup::MailSecurity&& found) {
+                                   DomainReport report{unreported_.at(order), std::move(found.mx),
+                                                       {}, {}, false, {}};
+                                   report.trace = std::move(report.result.wire.trace);
+                                   report.security = std::move(found);
+                                   publish(std::move(report), order, io);
+                               });
+}
+
+lookup::ValidationCheck BulkLookup::checkValidating(const std::string& validatedName) {
+    return lookup::checkValidatingServer(engine_, request(validatedName, pool_.name(0)));
 }
 
 // A domain's MX answer is in: its line goes out now, or once every exchanger without
@@ -231,6 +251,11 @@ void BulkLookup::publish(DomainReport&& report, std::uint64_t order, BulkIo& io)
     unreported_.erase(order);
     ++progress_.done;
     ++progress_.outcomes[indexOf(report.result.outcome)];
+    if (report.security) {
+        progress_.security = true;
+        ++progress_.verdicts[static_cast<std::size_t>(report.security->dane)];
+        ++progress_.mtaSts[static_cast<std::size_t>(report.security->mtaSts.status)];
+    }
     io.report(std::move(report));
 }
 

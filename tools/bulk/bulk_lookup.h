@@ -32,6 +32,9 @@ struct BulkSettings {
     bool addresses = false;
     // Address answers kept at most: some 250 bytes each, so 16 MB at most however long the list.
     std::size_t addressCacheEntries = 65536;
+    // Every domain's mail-security questions (see lookup/mail_security.h) instead of the bare
+    // MX lookup; addresses is then not asked for.
+    bool security = false;
 };
 
 // Where the domains come from and where their reports go.
@@ -79,6 +82,9 @@ class BulkLookup {
     // With several servers, one line per server on how it did; empty with one.
     std::string serverSummary() const;
     const BulkProgress& progress() const { return progress_; }
+    // Whether the server validates, asked for validatedName's DNSKEY (the root's when empty)
+    // before any domain: see lookup::checkValidatingServer.
+    lookup::ValidationCheck checkValidating(const std::string& validatedName);
     // Why the engine could not open its descriptor, when it could not: every domain not yet
     // reported then ends with it.
     std::optional<lookup::Fault> failure() const { return engine_.failure(); }
@@ -106,6 +112,7 @@ class BulkLookup {
 
     lookup::LookupRequest request(std::string domain, std::string server) const;
     void startMx(std::uint64_t order, BulkIo& io);
+    void startSecurity(std::uint64_t order, BulkIo& io);
     void tryElsewhere(std::uint64_t order, BulkIo& io);
     void tryDone(std::uint64_t order, std::size_t server, Clock::time_point sentAt,
                  lookup::MxResult&& result, BulkIo& io);

@@ -4,12 +4,18 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "ombrix/lookup/dane_verdict.h"
 #include "ombrix/lookup/mx_result.h"
+#include "ombrix/lookup/policy_record.h"
 
 namespace ombrix::tools {
 
 inline constexpr std::size_t kOutcomeCount =
     static_cast<std::size_t>(lookup::Outcome::invalidDomain) + 1;
+inline constexpr std::size_t kVerdictCount =
+    static_cast<std::size_t>(lookup::DaneVerdict::error) + 1;
+inline constexpr std::size_t kPolicyStatusCount =
+    static_cast<std::size_t>(lookup::PolicyRecordStatus::error) + 1;
 
 // Where a run of many lookups stands.
 struct BulkProgress {
@@ -24,6 +30,10 @@ struct BulkProgress {
     std::uint64_t addressLookupsSaved = 0;  // answered from the cache or by a flight joined
 
     std::array<std::size_t, kOutcomeCount> outcomes{};
+    // With --security: domains per DANE verdict and per MTA-STS status.
+    bool security = false;
+    std::array<std::size_t, kVerdictCount> verdicts{};
+    std::array<std::size_t, kPolicyStatusCount> mtaSts{};
 };
 
 }  // namespace ombrix::tools

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "ombrix/lookup/address_reply.h"
+#include "ombrix/lookup/mail_security.h"
 #include "ombrix/lookup/mx_result.h"
 
 namespace ombrix::tools {
@@ -20,6 +22,8 @@ struct DomainReport {
     std::vector<TraceEvent> trace;  // only when tracing
     // Ended without a try because every server had been set aside too long: worth asking again.
     bool serversAside = false;
+    // With --security: what was found out besides the MX answer, which is in result.
+    std::optional<lookup::MailSecurity> security;
 };
 
 }  // namespace ombrix::tools

@@ -16,6 +16,15 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// The root is no domain to send mail to, yet a name to ask about: its DNSKEY tells whether a
+// server validates.
+Expected<WireName, Fault> queryName(const std::string& domain, std::uint16_t type) {
+    if (domain == "." && type != kTypeMx) {
+        return WireName{{0}};
+    }
+    return encodeDomain(domain);
+}
+
 constexpr std::size_t kFirstWindow = 64;
 // A reply later than this has probably been lost: the window is cut then, though the query
 // is sent again only when its try's time is up.
@@ -44,9 +53,9 @@ bool EngineCore::ensureEpoll() {
     }
     epoll_ = SocketHandle(::epoll_create1(EPOLL_CLOEXEC));
     if (!epoll_.valid()) {
-        failure_ = Fault{Fault::Kind::sendFailed,
-                         "Cannot start the lookup engine: no epoll descriptor: " +
-                             std::generic_category().message(errno)};
+        failure_ =
+            Fault{Fault::Kind::sendFailed, "Cannot start the lookup engine: no epoll descriptor: " +
+                                               std::generic_category().message(errno)};
         return false;
     }
     for (std::size_t i = 0; i < sockets_.size(); ++i) {
@@ -105,8 +114,7 @@ Expected<std::uint32_t, Fault> EngineCore::serverFor(const std::string& setting,
     return index;
 }
 
-LookupId EngineCore::submit(const LookupRequest& request, std::uint16_t type,
-                            Completion done) {
+LookupId EngineCore::submit(const LookupRequest& request, std::uint16_t type, Completion done) {
     const auto submitted = Clock::now();
     const auto slot = takeSlot();
     auto& lookup = at(slot);
@@ -137,7 +145,7 @@ void EngineCore::start(std::int32_t slot, const LookupRequest& request,
                        Clock::time_point submitted) {
     auto& lookup = at(slot);
     const auto total = request.timeout * std::max(request.tries, 1);
-    auto qname = encodeDomain(request.domain);
+    auto qname = queryName(request.domain, lookup.qtype);
     auto server = serverFor(request.server, submitted + total);
     lookup.resolving = Clock::now() - submitted;
     if (server) {
@@ -164,8 +172,7 @@ void EngineCore::start(std::int32_t slot, const LookupRequest& request,
 
 bool EngineCore::cancel(LookupId id) {
     const auto slot = static_cast<std::int32_t>(id & 0xFFFFFF);
-    if (id != kNoLookup && static_cast<std::size_t>(slot) < lookups_.size() &&
-        at(slot).id == id) {
+    if (id != kNoLookup && static_cast<std::size_t>(slot) < lookups_.size() && at(slot).id == id) {
         if (at(slot).stage == Stage::queued) {
             --queued_;
         }
@@ -224,8 +231,8 @@ void EngineCore::admit(Clock::time_point now) {
         ++admitted_;
         lookup.stage = Stage::udp;
         lookup.firstSend = now;
-        lookup.deadline = now + budgetOf(lookup) -
-                          std::chrono::duration_cast<Clock::duration>(lookup.resolving);
+        lookup.deadline =
+            now + budgetOf(lookup) - std::chrono::duration_cast<Clock::duration>(lookup.resolving);
         sendUdp(slot, now);
     }
 }
@@ -286,9 +293,8 @@ void EngineCore::finish(std::int32_t slot, Ending ending) {
         };
     } else if (auto* address = std::get_if<1>(&completion)) {
         call = [done = std::move(*address),
-                answer = addressAnswerOf(std::move(ending), qname, qtype, std::move(wire))]() mutable {
-            done(std::move(answer));
-        };
+                answer = addressAnswerOf(std::move(ending), qname, qtype,
+                                         std::move(wire))]() mutable { done(std::move(answer)); };
     } else {
         call = [done = std::move(std::get<2>(completion)),
                 answer = recordAnswerOf(std::move(ending), std::move(wire))]() mutable {
@@ -395,7 +401,8 @@ std::optional<std::chrono::milliseconds> EngineCore::work(Clock::time_point now)
     if (timers_.empty()) {
         return kFirstLossTimeout;
     }
-    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(timers_.front().due - Clock::now());
+    const auto wait =
+        std::chrono::ceil<std::chrono::milliseconds>(timers_.front().due - Clock::now());
     return std::max(wait, 0ms);
 }
 
@@ -456,8 +463,7 @@ void EngineCore::run() {
             const int ready = ::epoll_wait(epoll_.fd(), events.data(),
                                            static_cast<int>(events.size()), milliseconds);
             wait = guarded([&] {
-                handle({events.data(), static_cast<std::size_t>(std::max(ready, 0))},
-                       Clock::now());
+                handle({events.data(), static_cast<std::size_t>(std::max(ready, 0))}, Clock::now());
                 return work(Clock::now());
             });
             continue;

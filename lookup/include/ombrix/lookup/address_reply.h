@@ -35,6 +35,10 @@ struct AddressResult {
     // an answer without addresses the time its SOA record allows (the smaller of the SOA's
     // TTL and its MINIMUM); 0 when the reply says nothing about it.
     std::uint32_t ttl = 0;
+    // The full response code, the OPT's bits included; nothing without a readable reply.
+    std::optional<std::uint16_t> rcode = {};
+    // Where the CNAME chain from the asked name ended, when there was one.
+    std::optional<std::string> canonicalName = {};
 };
 
 // Reads an accepted reply to an A (qtype 1) or AAAA (qtype 28) query for qname, strictly, as

@@ -27,11 +27,10 @@ template <class T, class E>
 class Expected {
   public:
     template <class U = T>
-        requires std::is_constructible_v<T, U&&>
-    Expected(U&& value) : state_(std::in_place_index<0>, std::forward<U>(value)) {}
+    requires std::is_constructible_v<T, U&&> Expected(U&& value)
+        : state_(std::in_place_index<0>, std::forward<U>(value)) {}
     template <class G>
-    Expected(Unexpected<G> failure)
-        : state_(std::in_place_index<1>, std::move(failure).error()) {}
+    Expected(Unexpected<G> failure) : state_(std::in_place_index<1>, std::move(failure).error()) {}
 
     bool has_value() const { return state_.index() == 0; }
     explicit operator bool() const { return has_value(); }
