@@ -8,6 +8,8 @@
 // The control comes from the registration store, so it must be registered (the package
 // libombrix1 does that, or `component-registry register`).
 #include <iostream>
+#include <map>
+#include <string>
 
 #include <ombrix/widgets/mxquery_client.h>
 
@@ -24,6 +26,11 @@ int main(int argc, char** argv) {
         std::cout << "Best MX : " << mx.GetBestMX() << '\n';
         for (std::int16_t idx = 0; idx < count; ++idx)
             std::cout << '[' << mx.GetMXEntryPref(idx) << "] " << mx.GetMXEntry(idx) << '\n';
+        // An answer that names no exchanger says which kind it was, in mxlookup's words.
+        const std::map<std::string, std::string> kinds = {
+            {"no-mx", "no_mx"}, {"null-mx", "null_mx"}, {"no-such-name", "nxdomain"}};
+        if (const auto kind = kinds.find(mx.GetOutcome()); kind != kinds.end())
+            std::cout << "Outcome : " << kind->second << '\n';
     } catch (const ombrix::ControlError& error) {
         std::cerr << "Error " << error.number() << " (" << error.source()
                   << "): " << error.description() << '\n';

@@ -28,8 +28,8 @@ struct ConsumerRun {
 
 // Runs a consumer with only the staged libraries to link against, bounded in time.
 inline ConsumerRun run(const std::string& arguments) {
-    const std::string command = "LD_LIBRARY_PATH=" CONSUMER_LIBDIR
-                                " QT_QPA_PLATFORM=offscreen timeout 30 " + arguments;
+    const std::string command =
+        "LD_LIBRARY_PATH=" CONSUMER_LIBDIR " QT_QPA_PLATFORM=offscreen timeout 30 " + arguments;
     ConsumerRun run;
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe)

@@ -83,12 +83,12 @@ void BulkLookup::startMx(std::uint64_t order, BulkIo& io) {
         tryElsewhere(order, io);
         return;
     }
-    engine_.submitMx(request(unreported_.at(order), pool_.name(0)),
-                     [this, &io, order](lookup::MxResult&& result) {
-                         DomainReport report{unreported_.at(order), std::move(result), {}, {}};
-                         report.trace = std::move(report.result.wire.trace);
-                         deliver(std::move(report), order, io);
-                     });
+    engine_.submitMx(request(unreported_.at(order), pool_.name(0)), [this, &io, order](
+                                                                        lookup::MxResult&& result) {
+        DomainReport report{unreported_.at(order), std::move(result), {}, {}, false, {}};
+        report.trace = std::move(report.result.wire.trace);
+        deliver(std::move(report), order, io);
+    });
 }
 
 void BulkLookup::tryElsewhere(std::uint64_t order, BulkIo& io) {
@@ -137,21 +137,21 @@ void BulkLookup::finishAttempt(std::uint64_t order, lookup::MxResult&& result, B
     auto attempt = std::move(attempts_.at(order));
     attempts_.erase(order);
     result.wire.tries = attempt.tries;
-    DomainReport report{
-        unreported_.at(order), std::move(result), {}, std::move(attempt.trace), serversAside};
+    DomainReport report{unreported_.at(order),    std::move(result), {},
+                        std::move(attempt.trace), serversAside,      {}};
     deliver(std::move(report), order, io);
 }
 
 // Every mail-security question of one domain, of the one server such a run has.
 void BulkLookup::startSecurity(std::uint64_t order, BulkIo& io) {
-    lookup::submitMailSecurity(engine_, request(unreported_.at(order), pool_.name(0)),
-                               [this, &io, order](lookup::MailSecurity&& found) {
-                                   DomainReport report{unreported_.at(order), std::move(found.mx),
-                                                       {}, {}, false, {}};
-                                   report.trace = std::move(report.result.wire.trace);
-                                   report.security = std::move(found);
-                                   publish(std::move(report), order, io);
-                               });
+    lookup::submitMailSecurity(
+        engine_, request(unreported_.at(order), pool_.name(0)),
+        [this, &io, order](lookup::MailSecurity&& found) {
+            DomainReport report{unreported_.at(order), std::move(found.mx), {}, {}, false, {}};
+            report.trace = std::move(report.result.wire.trace);
+            report.security = std::move(found);
+            publish(std::move(report), order, io);
+        });
 }
 
 lookup::ValidationCheck BulkLookup::checkValidating(const std::string& validatedName) {
