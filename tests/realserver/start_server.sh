@@ -125,7 +125,12 @@ write_signed_resolver_config() {
     ede: yes
     val-log-level: 2"
     fi
-    for zone in . $(cat "$zones/zones"); do
+    # The root first: nothing the resolver asks may go past the loopback.
+    lines+="
+stub-zone:
+    name: \".\"
+    stub-addr: 127.0.0.1@$upstream"
+    for zone in $(cat "$zones/zones"); do
         lines+="
 stub-zone:
     name: \"$zone\"
