@@ -205,10 +205,7 @@ EngineCounters EngineCore::counters() const {
     return counters;
 }
 
-void EngineCore::trace(Lookup& lookup, std::string what) {
-    if (!lookup.trace) {
-        return;
-    }
+void EngineCore::addTraceLine(Lookup& lookup, std::string what) {
     const auto since = lookup.udpSends == 0 ? Clock::duration{} : Clock::now() - lookup.firstSend;
     lookup.wire.trace.push_back(
         {std::chrono::duration_cast<std::chrono::microseconds>(since), std::move(what)});
@@ -329,8 +326,11 @@ void EngineCore::release(std::int32_t slot) {
 
 void EngineCore::deliver() {
     // A callback may submit or cancel: take the batch first, and skip what it cancelled.
-    auto batch = std::move(done_);
-    done_.clear();
+    // The batch's storage goes back to done_ afterwards: a wide run delivers thousands of
+    // batches, and a vector grown from nothing for each is a stream of allocations.
+    auto batch = std::move(spare_);
+    batch.clear();
+    batch.swap(done_);
     delivering_ = &batch;
     for (auto& delivery : batch) {
         if (delivery.call) {
@@ -340,6 +340,8 @@ void EngineCore::deliver() {
         }
     }
     delivering_ = nullptr;
+    batch.clear();
+    spare_ = std::move(batch);
 }
 
 void EngineCore::noteRoundTrip(Clock::duration sample) {

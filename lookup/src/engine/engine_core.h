@@ -10,6 +10,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <variant>
 #include <vector>
@@ -156,7 +157,21 @@ class EngineCore {
     void noteRoundTrip(Clock::duration sample);
     Clock::duration lossTimeout(const Lookup& lookup) const;
     std::size_t occupying() const { return admitted_ - presumedLost_; }
-    void trace(Lookup& lookup, std::string what);
+    // Adds a line to the lookup's trace; the line is put together only when it is traced, so
+    // that a run without --trace spends nothing on words.
+    template <class... Pieces>
+    void trace(Lookup& lookup, const Pieces&... pieces) {
+        if (lookup.trace) {
+            std::string line;
+            (appendPiece(line, pieces), ...);
+            addTraceLine(lookup, std::move(line));
+        }
+    }
+    static void appendPiece(std::string& line, std::string_view piece) { line += piece; }
+    static void appendPiece(std::string& line, std::size_t number) {
+        line += std::to_string(number);
+    }
+    void addTraceLine(Lookup& lookup, std::string line);
 
     EngineSettings settings_;
     AdaptiveWindow window_;
@@ -177,6 +192,7 @@ class EngineCore {
     std::vector<Timer> timers_;  // a min-heap by due time
     std::vector<Delivery> done_;
     std::vector<Delivery>* delivering_ = nullptr;  // the batch whose callbacks run now
+    std::vector<Delivery> spare_;  // the last batch's storage, emptied
     std::unique_ptr<std::uint8_t[]> receiveRoom_;
     std::size_t receiveBatch_ = 1;
     std::optional<Clock::duration> smoothedRtt_;

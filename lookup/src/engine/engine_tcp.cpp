@@ -26,9 +26,8 @@ bool EngineCore::fallsBackFromEdns(std::int32_t slot, std::uint8_t rcode) {
     servers_[lookup.server].refusesEdns = true;
     lookup.options.edns = false;
     lookup.message = buildQuery(lookup.queryId, lookup.qname, lookup.qtype, lookup.options);
-    trace(lookup, std::string("the server answered ") +
-                      (rcode == kFormatError ? "FORMERR" : "NOTIMP") +
-                      " to EDNS; asking again without it");
+    trace(lookup, "the server answered ", rcode == kFormatError ? "FORMERR" : "NOTIMP",
+          " to EDNS; asking again without it");
     return true;
 }
 
@@ -108,7 +107,7 @@ void EngineCore::onTcpReady(std::int32_t slot, Clock::time_point now) {
     }
     lookup.wire.roundTrip = std::chrono::duration_cast<std::chrono::microseconds>(now - lookup.tcpStart);
     lookup.wire.replyOctets = reply.size();
-    trace(lookup, "reply of " + std::to_string(reply.size()) + " octets over TCP");
+    trace(lookup, "reply of ", reply.size(), " octets over TCP");
     finish(slot, std::move(reply));
 }
 
@@ -118,7 +117,7 @@ void EngineCore::onTcpMiss(std::int32_t slot, Miss miss, Clock::time_point now) 
         lookup.wire.dropped += lookup.tcp->dropped();
         lookup.tcp.reset();
     }
-    trace(lookup, "TCP exchange failed: " + miss.fault.description);
+    trace(lookup, "TCP exchange failed: ", miss.fault.description);
     if (miss.final) {
         finish(slot, Unexpected(std::move(miss.fault)));
         return;

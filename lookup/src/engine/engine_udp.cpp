@@ -135,8 +135,8 @@ void EngineCore::sendUdp(std::int32_t slot, Clock::time_point now) {
     if (settings_.adaptiveWindow) {
         arm(slot, now + lossTimeout(lookup), TimerKind::presumedLost);
     }
-    trace(lookup, "sent over UDP with ID " + std::to_string(lookup.queryId) +
-                      (lookup.options.edns ? " and EDNS" : ""));
+    trace(lookup, "sent over UDP with ID ", std::size_t{lookup.queryId},
+          lookup.options.edns ? " and EDNS" : "");
 }
 
 void EngineCore::failOutbox(SocketSlot& entry, std::size_t from, int systemError) {
@@ -268,7 +268,7 @@ void EngineCore::accept(int socket, std::span<const std::uint8_t> datagram, bool
         sendUdp(owner, now);
         return;
     }
-    trace(lookup, "reply of " + std::to_string(datagram.size()) + " octets accepted");
+    trace(lookup, "reply of ", datagram.size(), " octets accepted");
     finish(owner, std::vector<std::uint8_t>(datagram.begin(), datagram.end()));
 }
 
