@@ -114,7 +114,7 @@ void ListRun::report(DomainReport&& report) {
     if (style_.json) {
         out_.writeWith([&](std::string& buffer) { appendJsonLine(report, buffer); });
     } else {
-        out_.write(toTextLine(report));
+        out_.writeWith([&](std::string& buffer) { appendTextLine(report, buffer); });
     }
     if (style_.trace && !style_.json) {
         clearStatus();

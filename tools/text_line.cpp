@@ -1,6 +1,9 @@
 #include "tools/text_line.h"
 
+#include <array>
+#include <charconv>
 #include <cstdio>
+#include <string_view>
 
 #include "hosterrors/numbered_error.h"
 #include "tools/outcome_name.h"
@@ -8,38 +11,45 @@
 namespace ombrix::tools {
 namespace {
 
-std::string printable(const std::string& text) {
-    std::string out;
-    out.reserve(text.size());
+// Control characters as "\DDD".
+void appendPrintable(std::string& out, std::string_view text) {
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
         if (byte < 0x20 || byte == 0x7F) {
-            char escaped[5];
-            std::snprintf(escaped, sizeof escaped, "\\%03u", byte);
-            out += escaped;
+            out += '\\';
+            out += static_cast<char>('0' + byte / 100);
+            out += static_cast<char>('0' + byte / 10 % 10);
+            out += static_cast<char>('0' + byte % 10);
         } else {
             out += c;
         }
     }
-    return out;
+}
+
+void appendNumber(std::string& out, unsigned number) {
+    std::array<char, 12> digits{};
+    const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), number).ptr;
+    out.append(digits.data(), end);
 }
 
 // " [192.0.2.1 2001:db8::1]", with the status first when it is not plain "ok":
 // " [cname 192.0.2.1]", " [no_address]".
-std::string addressesText(const lookup::Exchanger& exchanger, lookup::AddressStatus status) {
-    std::string text = " [";
+void appendAddresses(std::string& out, const lookup::Exchanger& exchanger,
+                     lookup::AddressStatus status) {
+    out += " [";
     const char* separator = "";
     if (status != lookup::AddressStatus::found) {
-        text += addressStatusName(status);
+        out += addressStatusName(status);
         separator = " ";
     }
     for (const auto* family : {&exchanger.ipv4, &exchanger.ipv6}) {
         for (const auto& address : *family) {
-            text += separator + address;
+            out += separator;
+            out += address;
             separator = " ";
         }
     }
-    return text + ']';
+    out += ']';
 }
 
 // " {secure usable}": the exchanger's address status and what its TLSA came to.
@@ -65,31 +75,41 @@ std::string securityText(const lookup::MailSecurity& security) {
 
 }  // namespace
 
-std::string toTextLine(const DomainReport& report) {
+void appendTextLine(const DomainReport& report, std::string& out) {
     const auto& result = report.result;
-    std::string line = printable(report.domain);
-    line += ' ';
-    line += outcomeName(result.outcome);
+    appendPrintable(out, report.domain);
+    out += ' ';
+    out += outcomeName(result.outcome);
     const char* separator = " ";
     const bool withAddresses = report.addressStatus.size() == result.exchangers.size();
     for (std::size_t i = 0; i < result.exchangers.size(); ++i) {
         const auto& exchanger = result.exchangers[i];
-        line += separator + std::to_string(exchanger.preference) + ' ' + exchanger.name;
+        out += separator;
+        appendNumber(out, exchanger.preference);
+        out += ' ';
+        out += exchanger.name;
         if (withAddresses) {
-            line += addressesText(exchanger, report.addressStatus[i]);
+            appendAddresses(out, exchanger, report.addressStatus[i]);
         }
         if (report.security && i < report.security->exchangers.size()) {
-            line += postureText(report.security->exchangers[i]);
+            out += postureText(report.security->exchangers[i]);
         }
         separator = ", ";
     }
     if (report.security) {
-        line += securityText(*report.security);
+        out += securityText(*report.security);
     }
     if (result.fault) {
-        line += ": " + host::hostDescription(*result.fault);
+        out += ": ";
+        out += host::hostDescription(*result.fault);
     }
-    return line + '\n';
+    out += '\n';
+}
+
+std::string toTextLine(const DomainReport& report) {
+    std::string line;
+    appendTextLine(report, line);
+    return line;
 }
 
 std::string toTraceText(const DomainReport& report) {
@@ -97,7 +117,10 @@ std::string toTraceText(const DomainReport& report) {
     for (const auto& event : report.trace) {
         char at[32];
         std::snprintf(at, sizeof at, " +%.3f ms ", static_cast<double>(event.at.count()) / 1000.0);
-        text += printable(report.domain) + at + event.what + '\n';
+        appendPrintable(text, report.domain);
+        text += at;
+        text += event.what;
+        text += '\n';
     }
     return text;
 }

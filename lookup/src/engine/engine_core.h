@@ -99,7 +99,8 @@ class EngineCore {
         LookupId id = kNoLookup;
         std::function<void()> call;
     };
-    using Ending = Expected<std::vector<std::uint8_t>, Fault>;
+    // The reply is read inside finish(), before its bytes are reused.
+    using Ending = Expected<std::span<const std::uint8_t>, Fault>;
 
     // The most datagrams one system call sends or receives.
     static constexpr std::size_t kBatch = 64;

@@ -108,7 +108,7 @@ void EngineCore::onTcpReady(std::int32_t slot, Clock::time_point now) {
     lookup.wire.roundTrip = std::chrono::duration_cast<std::chrono::microseconds>(now - lookup.tcpStart);
     lookup.wire.replyOctets = reply.size();
     trace(lookup, "reply of ", reply.size(), " octets over TCP");
-    finish(slot, std::move(reply));
+    finish(slot, std::span<const std::uint8_t>(reply));
 }
 
 void EngineCore::onTcpMiss(std::int32_t slot, Miss miss, Clock::time_point now) {

@@ -269,7 +269,7 @@ void EngineCore::accept(int socket, std::span<const std::uint8_t> datagram, bool
         return;
     }
     trace(lookup, "reply of ", datagram.size(), " octets accepted");
-    finish(owner, std::vector<std::uint8_t>(datagram.begin(), datagram.end()));
+    finish(owner, datagram);
 }
 
 // Waits in the receive on the engine's only socket, a blocking one, for at most `wait`, and

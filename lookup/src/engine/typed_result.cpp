@@ -49,7 +49,7 @@ RecordAnswer recordAnswerOf(LookupEnding ending, WireReport wire) {
     const auto header = readHeader(ending.value());
     answer.rcode = header->rcode;
     answer.authenticData = header->authenticData;
-    answer.reply = std::move(ending.value());
+    answer.reply.assign(ending->begin(), ending->end());
     return answer;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
+#include <span>
 
 #include "ombrix/lookup/domain_name.h"
 #include "ombrix/lookup/expected.h"
@@ -9,8 +9,9 @@
 
 namespace ombrix::lookup {
 
-// How a lookup ended: the reply that answers it, or why there is none.
-using LookupEnding = Expected<std::vector<std::uint8_t>, Fault>;
+// How a lookup ended: the reply that answers it (in the engine's receive room or the TCP
+// exchange's buffer, read before either is reused), or why there is none.
+using LookupEnding = Expected<std::span<const std::uint8_t>, Fault>;
 
 // Each lookup's ending read into the result its kind promises.
 MxResult mxResultOf(LookupEnding ending, const WireName& qname, WireReport wire);
