@@ -8,8 +8,9 @@
 #
 # Environment: BUILD_DIR (default build/release), COUNT (default 100000), ROUNDS (default 3),
 # SERVER_CPU (default 0), CLIENT_CPU (default 1), JOBS (build parallelism, default 2),
-# DNSPERF_CLIENTS (default 4), DNSPERF_IN_FLIGHT (default 2000). Extra arguments go to
-# mxlookup (e.g. --max-in-flight 500).
+# DNSPERF_CLIENTS (default 4), DNSPERF_IN_FLIGHT (default 2000), BASELINE (another mxlookup
+# binary, e.g. one built from an older commit, run in the same rounds as "baseline json" and
+# "baseline text"). Extra arguments go to mxlookup (e.g. --max-in-flight 500).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -48,13 +49,14 @@ dnsperf_round() {
         "$run/dnsperf.txt"
 }
 
-# "RATE CPU_PER_100K MB LINES ANSWERED STATUS" of one mxlookup pass; $1 is json or text.
+# "RATE CPU_PER_100K MB LINES ANSWERED STATUS" of one mxlookup pass; $1 is json or text, $2
+# the binary.
 mxlookup_round() {
-    local format=$1 status=0 answered
+    local format=$1 binary=$2 status=0 answered
     local args=(-q)
     [[ $format == json ]] && args+=(--json)
     /usr/bin/time -f '%e %U %S %M' -o "$run/time.txt" \
-        taskset -c "$client_cpu" "$build/tools/mxlookup" "${args[@]}" "${@:2}" \
+        taskset -c "$client_cpu" "$binary" "${args[@]}" "${@:3}" \
         "@127.0.0.1:$port" -f "$run/names" >"$run/lines.$format" || status=$?
     if [[ $format == json ]]; then
         answered=$(grep -c '"outcome":"mx"' "$run/lines.$format" || true)
@@ -71,11 +73,15 @@ results=$run/results
 : >"$results"
 for ((round = 1; round <= rounds; round++)); do
     echo "dnsperf $round $(dnsperf_round)" >>"$results"
-    echo "json $round $(mxlookup_round json "$@")" >>"$results"
-    echo "text $round $(mxlookup_round text "$@")" >>"$results"
+    echo "json $round $(mxlookup_round json "$build/tools/mxlookup" "$@")" >>"$results"
+    echo "text $round $(mxlookup_round text "$build/tools/mxlookup" "$@")" >>"$results"
+    if [[ -n ${BASELINE:-} ]]; then
+        echo "baseline-json $round $(mxlookup_round json "$BASELINE" "$@")" >>"$results"
+        echo "baseline-text $round $(mxlookup_round text "$BASELINE" "$@")" >>"$results"
+    fi
 done
 
-awk -v clients="$clients" -v in_flight="$in_flight" -v n="$count" '
+awk -v clients="$clients" -v in_flight="$in_flight" -v n="$count" -v baseline="${BASELINE:-}" '
 $1 == "dnsperf" { dq[$2] = $3; lost[$2] = $4; if ($3 > best["dnsperf"]) best["dnsperf"] = $3 }
 $1 != "dnsperf" { rate[$1, $2] = $3; cpu[$1, $2] = $4; mb[$1, $2] = $5; lines[$1, $2] = $6
                   ok[$1, $2] = $7; st[$1, $2] = $8; if ($3 > best[$1]) best[$1] = $3 }
@@ -87,8 +93,8 @@ END {
     printf "|---|"; for (r = 1; r <= rounds; r++) printf "---:|"; printf "---:|\n"
     printf "| dnsperf queries per second (lost) |"
     for (r = 1; r <= rounds; r++) printf " %d (%s) |", dq[r], lost[r]; printf " %d |\n", best["dnsperf"]
-    split("json text", formats, " ")
-    for (f = 1; f <= 2; f++) {
+    count = split(baseline ? "json text baseline-json baseline-text" : "json text", formats, " ")
+    for (f = 1; f <= count; f++) {
         m = formats[f]
         printf "| %s domains per second |", m
         for (r = 1; r <= rounds; r++) printf " %d |", rate[m, r]; printf " %d |\n", best[m]
