@@ -66,7 +66,8 @@ ParsedCommand parseCommandLine(std::span<const std::string_view> args) {
                    "if a signal stops the run, the domains not done, one a line, for -f")
         ->type_name("FILE");
     app.add_option("--servers", options.serversFile,
-                   "ask the servers of FILE, one a line as @SERVER takes them; one line per domain")
+                   "ask the servers of FILE, one a line as @SERVER takes them, each\n"
+                   "optionally followed by --rate N, its own cap; one line per domain")
         ->type_name("FILE");
     app.add_flag("--json", options.json, "one JSON line per domain");
     auto* addresses = app.add_flag("--addresses", options.addresses,

@@ -44,10 +44,14 @@ int reportUnwritable(const OutputWriter& out, std::ostream& err) {
 }
 
 // The servers to ask: those of the command line, then those of --servers; without any,
-// every nameserver of resolv.conf. Why not, when the file cannot be read.
-lookup::Expected<std::vector<std::string>, std::string> serverSettings(
+// every nameserver of resolv.conf. Why not, when the file cannot be read or says something
+// else.
+lookup::Expected<std::vector<ListedServer>, std::string> serverSettings(
     const CommandOptions& options, const ProgramStreams& streams) {
-    auto settings = options.servers;
+    std::vector<ListedServer> settings;
+    for (const auto& server : options.servers) {
+        settings.push_back({server, std::nullopt});
+    }
     if (options.serversFile) {
         std::ifstream file(*options.serversFile);
         if (!file) {
@@ -55,14 +59,19 @@ lookup::Expected<std::vector<std::string>, std::string> serverSettings(
                                       std::strerror(errno));
         }
         auto listed = serverList(file);
-        settings.insert(settings.end(), listed.begin(), listed.end());
-        if (listed.empty()) {
+        if (!listed) {
+            return lookup::Unexpected(*options.serversFile + ", " + listed.error());
+        }
+        if (listed->empty()) {
             return lookup::Unexpected(*options.serversFile + " names no server");
         }
+        settings.insert(settings.end(), listed->begin(), listed->end());
     }
     if (settings.empty()) {
         std::ifstream conf(streams.resolvConfPath);
-        settings = nameservers(conf);
+        for (auto& server : nameservers(conf)) {
+            settings.push_back({std::move(server), std::nullopt});
+        }
     }
     return settings;
 }
@@ -225,13 +234,15 @@ int runList(const CommandOptions& options, const ProgramStreams& streams) {
     }
     const lookup::QueryBudget budget(lookup::QueryTiming{perTry(options), options.tries});
     std::vector<lookup::ServerAddress> servers;
+    auto bulk = bulkSettings(options);
     for (const auto& setting : settings.value()) {
-        auto server = lookup::resolveServer(setting, budget.deadline());
+        auto server = lookup::resolveServer(setting.server, budget.deadline());
         if (!server) {
-            streams.err << errorLine(server.error(), setting);
+            streams.err << errorLine(server.error(), setting.server);
             return kExitError;
         }
         servers.push_back(std::move(server.value()));
+        bulk.serverRates.push_back(setting.rate);
     }
     const auto list = openList(options, streams);
     if (!list) {
@@ -246,7 +257,7 @@ int runList(const CommandOptions& options, const ProgramStreams& streams) {
                 ListRunStyle{options.json, options.trace, statusLine, streams.outIsTerminal,
                              servers.front().endpointText()},
                 progress);
-    BulkLookup lookup(servers, bulkSettings(options));
+    BulkLookup lookup(servers, bulk);
     // No domain is read yet: without a validating server every status would be noise.
     if (options.security) {
         const auto check = lookup.checkValidating(options.validatedName);

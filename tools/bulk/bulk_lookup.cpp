@@ -26,12 +26,26 @@ lookup::EngineSettings engineSettings(const BulkSettings& settings) {
     return engine;
 }
 
-std::vector<std::string> endpoints(const std::vector<lookup::ServerAddress>& servers) {
-    std::vector<std::string> names;
-    for (const auto& server : servers) {
-        names.push_back(server.endpointText());
+std::optional<double> serverRate(const BulkSettings& settings, std::size_t server) {
+    return server < settings.serverRates.size() ? settings.serverRates[server] : std::nullopt;
+}
+
+std::vector<PoolServer> poolServers(const std::vector<lookup::ServerAddress>& servers,
+                                    const BulkSettings& settings) {
+    std::vector<PoolServer> pool;
+    for (std::size_t i = 0; i < servers.size(); ++i) {
+        pool.push_back({servers[i].endpointText(), serverRate(settings, i)});
     }
-    return names;
+    return pool;
+}
+
+// A run of one server has no pool: the server's own rate bounds the run's.
+std::optional<double> runRate(const BulkSettings& settings, std::size_t servers) {
+    const auto own = servers == 1 ? serverRate(settings, 0) : std::nullopt;
+    if (settings.rate && own) {
+        return std::min(*settings.rate, *own);
+    }
+    return settings.rate ? settings.rate : own;
 }
 
 }  // namespace
@@ -41,9 +55,10 @@ BulkLookup::BulkLookup(const lookup::ServerAddress& server, BulkSettings setting
 
 BulkLookup::BulkLookup(const std::vector<lookup::ServerAddress>& servers, BulkSettings settings)
     : settings_(settings),
-      pool_(endpoints(servers), settings.timeout, settings.timeout * settings.tries),
+      pool_(poolServers(servers, settings), settings.timeout, settings.timeout * settings.tries,
+            settings.maxInFlight),
       engine_(engineSettings(settings)),
-      pacer_(settings.rate),
+      pacer_(runRate(settings, servers.size())),
       addressCache_(settings.addressCacheEntries) {}
 
 lookup::LookupRequest BulkLookup::request(std::string domain, std::string server) const {
@@ -58,7 +73,7 @@ lookup::LookupRequest BulkLookup::request(std::string domain, std::string server
 
 std::size_t BulkLookup::startDomains(BulkIo& io, Clock::time_point now) {
     std::size_t started = 0;
-    while (engine_.hasRoom() && pacer_.mayStart(now)) {
+    while (mayStartDomain(now)) {
         auto domain = io.nextDomain();
         if (!domain) {
             break;
@@ -76,11 +91,15 @@ std::size_t BulkLookup::startDomains(BulkIo& io, Clock::time_point now) {
     return started;
 }
 
+bool BulkLookup::mayStartDomain(Clock::time_point now) {
+    return engine_.hasRoom() && (pool_.size() == 1 || pool_.hasRoom(now)) && pacer_.mayStart(now);
+}
+
 // One server: the engine tries it as often as the domain may. Several: one try at a time.
 void BulkLookup::startMx(std::uint64_t order, BulkIo& io) {
     if (pool_.size() > 1) {
         attempts_.emplace(order, Attempt{std::vector<bool>(pool_.size()), 0, Clock::now(), {}, {}});
-        tryElsewhere(order, io);
+        tryElsewhere(order, io, false);
         return;
     }
     engine_.submitMx(request(unreported_.at(order), pool_.name(0)), [this, &io, order](
@@ -91,10 +110,10 @@ void BulkLookup::startMx(std::uint64_t order, BulkIo& io) {
     });
 }
 
-void BulkLookup::tryElsewhere(std::uint64_t order, BulkIo& io) {
+void BulkLookup::tryElsewhere(std::uint64_t order, BulkIo& io, bool retry) {
     auto& attempt = attempts_.at(order);
     const auto now = Clock::now();
-    const auto server = pool_.choose(attempt.tried, now);
+    const auto server = pool_.choose(attempt.tried, now, retry);
     if (!server) {
         lookup::MxResult result;
         result.wire.server = attempt.lastServer;
@@ -114,7 +133,7 @@ void BulkLookup::tryElsewhere(std::uint64_t order, BulkIo& io) {
 
 void BulkLookup::tryDone(std::uint64_t order, std::size_t server, Clock::time_point sentAt,
                          lookup::MxResult&& result, BulkIo& io) {
-    pool_.finished(server, result.outcome, result.wire.roundTrip, Clock::now());
+    pool_.finished(server, result.outcome, result.wire.roundTrip, Clock::now(), sentAt);
     auto& attempt = attempts_.at(order);
     attempt.tries += result.wire.tries;
     attempt.lastServer = pool_.name(server);
@@ -128,7 +147,7 @@ void BulkLookup::tryDone(std::uint64_t order, std::size_t server, Clock::time_po
         finishAttempt(order, std::move(result), io);
     } else {
         ++retriesElsewhere_;
-        tryElsewhere(order, io);
+        tryElsewhere(order, io, true);
     }
 }
 
@@ -260,13 +279,16 @@ void BulkLookup::publish(DomainReport&& report, std::uint64_t order, BulkIo& io)
 }
 
 int BulkLookup::waitMilliseconds(std::optional<std::chrono::milliseconds> engineWait,
-                                 BulkIo& io) const {
+                                 BulkIo& io) {
     auto wait =
         std::min<std::chrono::milliseconds>(engineWait.value_or(kProgressTick), kProgressTick);
     if (engine_.hasRoom() && !io.listOver()) {
-        if (const auto paced = pacer_.nextAllowed()) {
-            wait =
-                std::min(wait, std::chrono::ceil<std::chrono::milliseconds>(*paced - Clock::now()));
+        const auto now = Clock::now();
+        for (const auto paced :
+             {pacer_.nextAllowed(), pool_.size() > 1 ? pool_.nextAllowed(now) : std::nullopt}) {
+            if (paced) {
+                wait = std::min(wait, std::chrono::ceil<std::chrono::milliseconds>(*paced - now));
+            }
         }
     }
     return static_cast<int>(std::max<std::chrono::milliseconds::rep>(0, wait.count()));
@@ -280,7 +302,7 @@ void BulkLookup::wait(int milliseconds, BulkIo& io) {
         watched[count++] = {engine_.fd(), POLLIN, 0};
     }
     std::optional<nfds_t> list;
-    if (engine_.hasRoom() && io.listFd() >= 0 && !pacer_.nextAllowed()) {
+    if (io.listFd() >= 0 && mayStartDomain(Clock::now())) {
         list = count;
         watched[count++] = {io.listFd(), POLLIN, 0};
     }

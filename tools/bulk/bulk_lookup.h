@@ -27,6 +27,8 @@ struct BulkSettings {
     int tries = 3;
     std::size_t maxInFlight = kDefaultCeiling;
     std::optional<double> rate;  // sends per second at most
+    // Each server's own rate, by the servers' order; none for a server without one.
+    std::vector<std::optional<double>> serverRates;
     bool trace = false;
     // Each exchanger's A and AAAA, asked unless the MX reply gave them already.
     bool addresses = false;
@@ -113,7 +115,7 @@ class BulkLookup {
     lookup::LookupRequest request(std::string domain, std::string server) const;
     void startMx(std::uint64_t order, BulkIo& io);
     void startSecurity(std::uint64_t order, BulkIo& io);
-    void tryElsewhere(std::uint64_t order, BulkIo& io);
+    void tryElsewhere(std::uint64_t order, BulkIo& io, bool retry);
     void tryDone(std::uint64_t order, std::size_t server, Clock::time_point sentAt,
                  lookup::MxResult&& result, BulkIo& io);
     void finishAttempt(std::uint64_t order, lookup::MxResult&& result, BulkIo& io,
@@ -123,7 +125,9 @@ class BulkLookup {
     void settleExchanger(std::size_t slot, std::size_t exchanger, std::uint16_t type,
                          const lookup::AddressAnswer& answer, BulkIo& io);
     void publish(DomainReport&& report, std::uint64_t order, BulkIo& io);
-    int waitMilliseconds(std::optional<std::chrono::milliseconds> engineWait, BulkIo& io) const;
+    // Whether a domain could start now: the engine, the servers' windows and the rates allow.
+    bool mayStartDomain(Clock::time_point now);
+    int waitMilliseconds(std::optional<std::chrono::milliseconds> engineWait, BulkIo& io);
     void wait(int milliseconds, BulkIo& io);
 
     BulkSettings settings_;

@@ -12,6 +12,9 @@ constexpr std::size_t kFailingOfRecent = 8;
 constexpr std::size_t kRoundTripsKept = 1000;
 // The longest pause between probes, in first pauses.
 constexpr int kLongestPause = 64;
+// A server's window starts where the engine's does, and never closes entirely.
+constexpr double kFirstWindow = 64;
+constexpr std::size_t kSmallestWindow = 2;
 
 bool isAnswer(lookup::Outcome outcome) {
     return !lookup::isTemporary(outcome);
@@ -23,35 +26,74 @@ double seconds(ServerPool::Clock::duration span) {
 
 }  // namespace
 
-ServerPool::ServerPool(std::vector<std::string> servers, Clock::duration pause,
-                       Clock::duration budget)
-    : firstPause_(pause), budget_(budget) {
-    for (auto& name : servers) {
-        auto& server = servers_.emplace_back();
-        server.name = std::move(name);
+ServerPool::ServerPool(std::vector<PoolServer> servers, Clock::duration pause,
+                       Clock::duration budget, std::size_t ceiling, Clock::time_point now)
+    : firstPause_(pause),
+      budget_(budget),
+      ceiling_(static_cast<double>(std::max(ceiling, kSmallestWindow))) {
+    for (auto& listed : servers) {
+        auto& server = servers_.emplace_back(Server{.name = std::move(listed.name),
+                                                    .pacer = SendPacer(listed.rate, now)});
+        server.window = std::min(ceiling_, kFirstWindow);
     }
 }
 
 std::optional<std::size_t> ServerPool::pick(const std::vector<bool>& tried, Clock::time_point now,
-                                            bool untriedOnly) const {
+                                            bool untriedOnly, bool roomOnly) {
     std::optional<std::size_t> best;
+    double bestRoom = 0;
     for (std::size_t i = 0; i < servers_.size(); ++i) {
-        const auto& server = servers_[i];
-        if (!server.usable(now) || (untriedOnly && tried[i])) {
+        auto& server = servers_[i];
+        if (!server.usable(now) || (untriedOnly && tried[i]) ||
+            (roomOnly && (server.windowFull() || !server.pacer.mayStart(now)))) {
             continue;
         }
-        if (!best || server.inFlight < servers_[*best].inFlight) {
+        const double room = server.window - static_cast<double>(server.inFlight);
+        if (!best || room > bestRoom) {
             best = i;
+            bestRoom = room;
         }
     }
     return best;
 }
 
+bool ServerPool::hasRoom(Clock::time_point now) {
+    bool anyUsable = false;
+    for (auto& server : servers_) {
+        if (server.usable(now)) {
+            anyUsable = true;
+            if (!server.windowFull() && server.pacer.mayStart(now)) {
+                return true;
+            }
+        }
+    }
+    // With every server aside, choose() says where a try goes or that none can.
+    return !anyUsable;
+}
+
+std::optional<ServerPool::Clock::time_point> ServerPool::nextAllowed(Clock::time_point now) {
+    std::optional<Clock::time_point> soonest;
+    for (auto& server : servers_) {
+        if (!server.usable(now) || server.windowFull() || server.pacer.mayStart(now)) {
+            continue;
+        }
+        const auto next = server.pacer.nextAllowed();
+        if (next && (!soonest || *next < *soonest)) {
+            soonest = next;
+        }
+    }
+    return soonest;
+}
+
+std::size_t ServerPool::window(std::size_t server) const {
+    return static_cast<std::size_t>(servers_[server].window);
+}
+
 std::optional<std::size_t> ServerPool::choose(const std::vector<bool>& tried,
-                                              Clock::time_point now) {
-    auto chosen = pick(tried, now, true);
+                                              Clock::time_point now, bool retry) {
+    auto chosen = pick(tried, now, true, !retry);
     if (!chosen) {
-        chosen = pick(tried, now, false);
+        chosen = pick(tried, now, false, false);
     }
     if (!chosen) {
         // Every server is set aside and none is due for a probe. Within a domain's budget an
@@ -70,6 +112,7 @@ std::optional<std::size_t> ServerPool::choose(const std::vector<bool>& tried,
     }
     auto& server = servers_[*chosen];
     server.probing = server.asideSince.has_value();
+    server.pacer.spend();
     ++server.inFlight;
     ++server.queries;
     return chosen;
@@ -82,11 +125,23 @@ void ServerPool::setAside(Server& server, Clock::time_point now) {
     ++server.timesAside;
 }
 
+void ServerPool::adjustWindow(Server& server, bool failed, Clock::time_point now,
+                              Clock::time_point sentAt) {
+    if (!failed) {
+        server.window = std::min(ceiling_, server.window + 1);
+    } else if (sentAt >= server.cutAt) {
+        server.window = std::max(static_cast<double>(kSmallestWindow), server.window / 2);
+        server.cutAt = now;
+    }
+}
+
 void ServerPool::finished(std::size_t index, lookup::Outcome outcome,
-                          std::chrono::microseconds roundTrip, Clock::time_point now) {
+                          std::chrono::microseconds roundTrip, Clock::time_point now,
+                          Clock::time_point sentAt) {
     auto& server = servers_[index];
     --server.inFlight;
     const bool failed = !isAnswer(outcome);
+    adjustWindow(server, failed, now, sentAt);
     if (outcome == lookup::Outcome::noReply) {
         ++server.timeouts;
     } else if (failed) {

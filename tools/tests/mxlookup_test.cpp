@@ -565,8 +565,9 @@ TEST(MxLookupProgram, ASignalEndsTheRunWithWholeLinesAndKeepsTheRest) {
 TEST(MxLookupProgram, ServersFromAFileShareTheList) {
     ScriptedDnsServer server(answerAnyName);
     const auto closed = "127.0.0.1:" + std::to_string(testing::closedUdpPort());
-    const auto servers = writeList(
-        "servers.txt", "# resolvers\n  @" + closed + "  # refuses\n\n" + server.setting() + "\n");
+    const auto servers =
+        writeList("servers.txt", "# resolvers\n  @" + closed + "  # refuses\n\n" +
+                                     server.setting() + " --rate 2000\n");
     const auto list = writeList("shared.txt", "a.example\nb.example\nc.example\n");
     auto run = runProgram({"--servers", servers, "-f", list});
     EXPECT_EQ(run.status, 0) << run.err;
@@ -577,6 +578,16 @@ TEST(MxLookupProgram, ServersFromAFileShareTheList) {
     run = runProgram({"--servers", list + ".missing", "x.example"});
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.err, "mxlookup: cannot read " + list + ".missing: No such file or directory\n");
+    for (const auto& [line, why] : std::vector<std::pair<std::string, std::string>>{
+             {"@127.0.0.1 --rate 0", "--rate needs queries a second from 0.1 to 10000000, not \"0\""},
+             {"@127.0.0.1 --rate=1e3 --rate 5", "--rate is given twice"},
+             {"@127.0.0.1 fast", "\"fast\" is not \"--rate N\""}}) {
+        const auto bad = writeList("bad-servers.txt", "# resolvers\n" + line + "\n");
+        run = runProgram({"--servers", bad, "x.example"});
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.err, "mxlookup: " + bad + ", line 2: " + why + "\n");
+        std::remove(bad.c_str());
+    }
     std::remove(servers.c_str());
     std::remove(list.c_str());
 }

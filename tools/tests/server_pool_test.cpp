@@ -11,8 +11,8 @@ using lookup::Outcome;
 // Two servers that stop answering: set aside, probed after growing pauses, given up on for the
 // domains once a domain's whole budget has passed, and taken back by the probe that answers.
 TEST(ServerPool, SetsAsideProbesGivesUpAndTakesBack) {
-    ServerPool pool({"192.0.2.1:53", "192.0.2.2:53"}, 1s, 3s);
     const auto start = ServerPool::Clock::now();
+    ServerPool pool({{"192.0.2.1:53", {}}, {"192.0.2.2:53", {}}}, 1s, 3s, 10000, start);
     const std::vector<bool> none(2, false);
     for (int i = 0; i < 20; ++i) {
         const auto server = pool.choose(none, start);
@@ -46,6 +46,51 @@ TEST(ServerPool, SetsAsideProbesGivesUpAndTakesBack) {
               std::string::npos)
         << summary;
     EXPECT_NE(summary.find("set aside 1 time for 6.0 s (still)"), std::string::npos) << summary;
+}
+
+// Each server's window decides where first tries go: a server that drops a burst of tries
+// halves its window once for the burst, not once per try, and the one that answers takes the
+// next tries; a retry still goes where the windows are full.
+TEST(ServerPool, FirstTriesGoWhereTheWindowHasRoom) {
+    const auto start = ServerPool::Clock::now();
+    ServerPool pool({{"192.0.2.1:53", {}}, {"192.0.2.2:53", {}}}, 1s, 3s, 100, start);
+    const std::vector<bool> none(2, false);
+    std::vector<int> given(2);
+    while (pool.hasRoom(start) && given[0] + given[1] < 1000) {
+        ++given[pool.choose(none, start).value()];
+    }
+    EXPECT_EQ(given, (std::vector<int>{64, 64}));
+
+    const auto later = start + 1s;
+    for (int i = 0; i < 5; ++i) {
+        pool.finished(1, Outcome::noReply, 0us, later, start);
+        pool.finished(0, Outcome::exchangers, 100us, later, start);
+    }
+    EXPECT_EQ(pool.window(1), 32u);
+    EXPECT_EQ(pool.window(0), 69u);
+    for (int i = 0; i < 10; ++i) {
+        EXPECT_EQ(pool.choose(none, later), 0u);
+    }
+    EXPECT_FALSE(pool.hasRoom(later));
+    EXPECT_EQ(pool.choose({true, false}, later, true), 1u);
+    // A try sent after the cut that fails cuts again.
+    pool.finished(1, Outcome::serverFailure, 0us, later + 1s, later);
+    EXPECT_EQ(pool.window(1), 16u);
+}
+
+// A server's own rate holds its first tries back and says when the next may go; a retry
+// goes at once all the same.
+TEST(ServerPool, AServersRateHoldsItsFirstTriesBack) {
+    const auto start = ServerPool::Clock::now();
+    ServerPool pool({{"192.0.2.1:53", 10.0}}, 1s, 3s, 100, start);
+    ASSERT_EQ(pool.choose({false}, start), 0u);
+    EXPECT_FALSE(pool.hasRoom(start));
+    const auto next = pool.nextAllowed(start);
+    ASSERT_TRUE(next);
+    EXPECT_NEAR(std::chrono::duration<double>(*next - start).count(), 0.1, 0.001);
+    EXPECT_EQ(pool.choose({true}, start, true), 0u);
+    EXPECT_FALSE(pool.hasRoom(start + 150ms));
+    EXPECT_TRUE(pool.hasRoom(start + 200ms));
 }
 
 }  // namespace
