@@ -41,17 +41,19 @@ ServerPool::ServerPool(std::vector<PoolServer> servers, Clock::duration pause,
 std::optional<std::size_t> ServerPool::pick(const std::vector<bool>& tried, Clock::time_point now,
                                             bool untriedOnly, bool roomOnly) {
     std::optional<std::size_t> best;
-    double bestRoom = 0;
+    double bestUse = 0;
     for (std::size_t i = 0; i < servers_.size(); ++i) {
         auto& server = servers_[i];
         if (!server.usable(now) || (untriedOnly && tried[i]) ||
             (roomOnly && (server.windowFull() || !server.pacer.mayStart(now)))) {
             continue;
         }
-        const double room = server.window - static_cast<double>(server.inFlight);
-        if (!best || room > bestRoom) {
+        // The share of its window in use: a server's window grows with its answers, so the
+        // room left alone would send everything to whichever server answered first.
+        const double use = static_cast<double>(server.inFlight) / server.window;
+        if (!best || use < bestUse) {
             best = i;
-            bestRoom = room;
+            bestUse = use;
         }
     }
     return best;

@@ -24,7 +24,7 @@ struct PoolServer {
 // its own: it grows by one with each answer and halves when tries fail (once for the tries
 // that were already out when it was cut), so a server that answers takes more and one that
 // drops or refuses takes fewer. A domain's try goes to a server it has not tried, among those
-// in use the one with the most room in its window, and a server given a rate is sent no more
+// in use the one using the least of its window, and a server given a rate is sent no more
 // first tries than that. A server whose recent tries mostly failed (no reply, a failure code,
 // a broken reply) is set aside: it is asked again only by one probe after a pause that
 // doubles each time the probe fails, and taken back when it answers.
