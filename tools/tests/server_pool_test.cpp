@@ -76,6 +76,19 @@ TEST(ServerPool, FirstTriesGoWhereTheWindowHasRoom) {
     // A try sent after the cut that fails cuts again.
     pool.finished(1, Outcome::serverFailure, 0us, later + 1s, later);
     EXPECT_EQ(pool.window(1), 16u);
+
+    // A window grown by answers takes a larger share, not every try.
+    ServerPool grown({{"192.0.2.1:53", {}}, {"192.0.2.2:53", {}}}, 1s, 3s, 1000, start);
+    for (int i = 0; i < 100; ++i) {
+        grown.finished(grown.choose({false, true}, start).value(), Outcome::exchangers, 100us,
+                       start, start);
+    }
+    given = {0, 0};
+    for (int i = 0; i < 20; ++i) {
+        ++given[grown.choose(none, start).value()];
+    }
+    EXPECT_GT(given[1], 3);
+    EXPECT_GT(given[0], given[1]);
 }
 
 // A server's own rate holds its first tries back and says when the next may go; a retry
