@@ -5,10 +5,13 @@
 #include <netinet/in.h>
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 #include <cctype>
 #include <charconv>
 #include <memory>
 
+#include "address_text.h"
 #include "host_resolution.h"
 
 namespace ombrix::lookup {
@@ -156,15 +159,24 @@ const sockaddr* ServerAddress::sockaddrPtr() const {
 }
 
 std::string ServerAddress::endpointText() const {
-    char text[INET6_ADDRSTRLEN] = {};
+    std::string text;
+    std::uint16_t port = 0;
     if (family() == AF_INET6) {
         const auto& in6 = reinterpret_cast<const sockaddr_in6&>(address);
-        ::inet_ntop(AF_INET6, &in6.sin6_addr, text, sizeof text);
-        return "[" + std::string(text) + "]:" + std::to_string(ntohs(in6.sin6_port));
+        text = "[" + ipv6Text(in6.sin6_addr.s6_addr) + "]";
+        port = ntohs(in6.sin6_port);
+    } else {
+        const auto& in = reinterpret_cast<const sockaddr_in&>(address);
+        std::array<std::uint8_t, kIpv4Octets> octets{};
+        std::memcpy(octets.data(), &in.sin_addr, octets.size());
+        text = ipv4Text(octets);
+        port = ntohs(in.sin_port);
     }
-    const auto& in = reinterpret_cast<const sockaddr_in&>(address);
-    ::inet_ntop(AF_INET, &in.sin_addr, text, sizeof text);
-    return std::string(text) + ":" + std::to_string(ntohs(in.sin_port));
+    std::array<char, 8> digits{};
+    const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), port).ptr;
+    text += ':';
+    text.append(digits.data(), end);
+    return text;
 }
 
 Expected<ServerAddress, Fault> resolveServer(std::string_view setting, Clock::time_point deadline) {

@@ -149,8 +149,10 @@ void EngineCore::failOutbox(SocketSlot& entry, std::size_t from, int systemError
 }
 
 void EngineCore::flushOutboxes() {
-    std::array<mmsghdr, kBatch> headers{};
-    std::array<iovec, kBatch> pieces{};
+    // Left uninitialised: each entry is written before it is sent, and clearing all of them
+    // on every call costs more than a lone lookup's whole reply walk.
+    std::array<mmsghdr, kBatch> headers;
+    std::array<iovec, kBatch> pieces;
     for (auto& entry : sockets_) {
         // Lookups that ended since their send was queued leave the outbox unsent.
         std::erase_if(entry.outbox, [this](const auto& queued) {
@@ -200,8 +202,9 @@ std::uint8_t* EngineCore::receiveRoom() {
 
 void EngineCore::receive(int socket, Clock::time_point now) {
     receiveRoom();
-    std::array<mmsghdr, kBatch> headers{};
-    std::array<iovec, kBatch> pieces{};
+    // As in flushOutboxes, each entry is written before use.
+    std::array<mmsghdr, kBatch> headers;
+    std::array<iovec, kBatch> pieces;
     auto& entry = sockets_[static_cast<std::size_t>(socket)];
     while (entry.socket) {
         for (std::size_t i = 0; i < receiveBatch_; ++i) {
