@@ -44,6 +44,10 @@ class EngineCore {
     bool hasRoom() const;
     EngineCounters counters() const;
     std::optional<Fault> failure() const { return failure_; }
+    // A run of one lookup may receive into room that an earlier run left (a room of one
+    // datagram), and hand it on when it is over.
+    void lendReceiveRoom(std::unique_ptr<std::uint8_t[]> room);
+    std::unique_ptr<std::uint8_t[]> takeReceiveRoom();
 
   private:
     enum class Stage : std::uint8_t { queued, udp, tcp };
