@@ -228,17 +228,9 @@ MxResult readMxReply(std::span<const std::uint8_t> reply, const WireName& qname)
     const auto byPreference = [](const Exchanger& a, const Exchanger& b) {
         return a.preference < b.preference;
     };
-    // Servers mostly list exchangers in order already. A stable sort takes a buffer from the
-    // heap however few there are; a handful are put in place one by one instead.
-    auto& exchangers = result.exchangers;
-    constexpr std::size_t kFewExchangers = 32;
-    if (exchangers.size() > kFewExchangers) {
-        std::stable_sort(exchangers.begin(), exchangers.end(), byPreference);
-    } else {
-        for (auto next = exchangers.begin(); next != exchangers.end(); ++next) {
-            std::rotate(std::upper_bound(exchangers.begin(), next, *next, byPreference), next,
-                        std::next(next));
-        }
+    // Servers mostly list exchangers in order already; a stable sort would still take a buffer.
+    if (!std::is_sorted(result.exchangers.begin(), result.exchangers.end(), byPreference)) {
+        std::stable_sort(result.exchangers.begin(), result.exchangers.end(), byPreference);
     }
     if (findings->canonical) {
         result.canonicalName = toPresentation(*findings->canonical);
