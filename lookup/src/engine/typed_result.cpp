@@ -16,13 +16,14 @@ bool refusedDomain(const Fault& fault) {
 MxResult mxResultOf(LookupEnding ending, const WireName& qname, WireReport wire) {
     MxResult result;
     if (ending) {
+        // The walk names the query itself.
         result = readMxReply(ending.value(), qname);
     } else {
         result.outcome = refusedDomain(ending.error()) ? Outcome::invalidDomain : Outcome::noReply;
         result.fault = std::move(ending.error());
-    }
-    if (!qname.bytes.empty()) {
-        result.query = toPresentation(qname);
+        if (!qname.bytes.empty()) {
+            result.query = toPresentation(qname);
+        }
     }
     result.wire = std::move(wire);
     return result;
