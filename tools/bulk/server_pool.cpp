@@ -127,11 +127,15 @@ void ServerPool::setAside(Server& server, Clock::time_point now) {
     ++server.timesAside;
 }
 
-void ServerPool::adjustWindow(Server& server, bool failed, Clock::time_point now,
+// Only a try that got no reply says the server (or the way to it) has more than it can take.
+// A failure code or a broken reply came back quickly, mostly about one domain (a resolver's
+// SERVFAIL for a broken delegation): cutting on those would shrink the window to nothing on a
+// list with a share of broken domains, since they come back within a round trip each time.
+void ServerPool::adjustWindow(Server& server, lookup::Outcome outcome, Clock::time_point now,
                               Clock::time_point sentAt) {
-    if (!failed) {
+    if (isAnswer(outcome)) {
         server.window = std::min(ceiling_, server.window + 1);
-    } else if (sentAt >= server.cutAt) {
+    } else if (outcome == lookup::Outcome::noReply && sentAt >= server.cutAt) {
         server.window = std::max(static_cast<double>(kSmallestWindow), server.window / 2);
         server.cutAt = now;
     }
@@ -143,7 +147,7 @@ void ServerPool::finished(std::size_t index, lookup::Outcome outcome,
     auto& server = servers_[index];
     --server.inFlight;
     const bool failed = !isAnswer(outcome);
-    adjustWindow(server, failed, now, sentAt);
+    adjustWindow(server, outcome, now, sentAt);
     if (outcome == lookup::Outcome::noReply) {
         ++server.timeouts;
     } else if (failed) {

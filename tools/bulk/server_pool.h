@@ -21,9 +21,9 @@ struct PoolServer {
 };
 
 // The servers of a run and how each is doing. Each server has a window of tries in flight of
-// its own: it grows by one with each answer and halves when tries fail (once for the tries
-// that were already out when it was cut), so a server that answers takes more and one that
-// drops or refuses takes fewer. A domain's try goes to a server it has not tried, among those
+// its own: it grows by one with each answer and halves when tries go unanswered (once for the
+// tries that were already out when it was cut), so a server that answers takes more and one
+// that drops tries takes fewer. A domain's try goes to a server it has not tried, among those
 // in use the one using the least of its window, and a server given a rate is sent no more
 // first tries than that. A server whose recent tries mostly failed (no reply, a failure code,
 // a broken reply) is set aside: it is asked again only by one probe after a pause that
@@ -90,7 +90,7 @@ class ServerPool {
 
     std::optional<std::size_t> pick(const std::vector<bool>& tried, Clock::time_point now,
                                     bool untriedOnly, bool roomOnly);
-    void adjustWindow(Server& server, bool failed, Clock::time_point now,
+    void adjustWindow(Server& server, lookup::Outcome outcome, Clock::time_point now,
                       Clock::time_point sentAt);
     void setAside(Server& server, Clock::time_point now);
 

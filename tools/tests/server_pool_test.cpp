@@ -73,8 +73,11 @@ TEST(ServerPool, FirstTriesGoWhereTheWindowHasRoom) {
     }
     EXPECT_FALSE(pool.hasRoom(later));
     EXPECT_EQ(pool.choose({true, false}, later, true), 1u);
-    // A try sent after the cut that fails cuts again.
+    // A failure code, quick and mostly about one domain, cuts nothing; a try sent after the
+    // cut that goes unanswered cuts again.
     pool.finished(1, Outcome::serverFailure, 0us, later + 1s, later);
+    EXPECT_EQ(pool.window(1), 32u);
+    pool.finished(1, Outcome::noReply, 0us, later + 1s, later);
     EXPECT_EQ(pool.window(1), 16u);
 
     // A window grown by answers takes a larger share, not every try.
