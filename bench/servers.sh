@@ -25,11 +25,18 @@ cmake --build "$build" --target mxlookup -j "${JOBS:-2}" >/dev/null
 
 run=$(realpath -m "$build/bench/servers")
 mkdir -p "$run"
+# A server and every process below it, so that a frozen one can be woken whole.
+family() {
+    echo "$1"
+    local child
+    for child in $(pgrep -P "$1"); do
+        family "$child"
+    done
+}
 cleanup() {
     for i in 1 2 3; do
         if [[ -f $run/nsd$i/pid ]]; then
-            kill -CONT "$(cat "$run/nsd$i/pid")" 2>/dev/null || true
-            pkill -CONT -P "$(cat "$run/nsd$i/pid")" || true
+            kill -CONT $(family "$(cat "$run/nsd$i/pid")") 2>/dev/null || true
         fi
         bash tests/realserver/stop_server.sh "$run/nsd$i"
     done
