@@ -98,7 +98,8 @@ bool BulkLookup::mayStartDomain(Clock::time_point now) {
 // One server: the engine tries it as often as the domain may. Several: one try at a time.
 void BulkLookup::startMx(std::uint64_t order, BulkIo& io) {
     if (pool_.size() > 1) {
-        attempts_.emplace(order, Attempt{std::vector<bool>(pool_.size()), 0, Clock::now(), {}, {}});
+        attempts_.emplace(order,
+                          Attempt{std::vector<bool>(pool_.size()), 0, Clock::now(), {}, {}, {}});
         tryElsewhere(order, io, false);
         return;
     }
@@ -133,8 +134,10 @@ void BulkLookup::tryElsewhere(std::uint64_t order, BulkIo& io, bool retry) {
 
 void BulkLookup::tryDone(std::uint64_t order, std::size_t server, Clock::time_point sentAt,
                          lookup::MxResult&& result, BulkIo& io) {
-    pool_.finished(server, result.outcome, result.wire.roundTrip, Clock::now(), sentAt);
     auto& attempt = attempts_.at(order);
+    if (pool_.finished(server, result.outcome, result.wire.roundTrip, Clock::now(), sentAt)) {
+        attempt.held.push_back(server);
+    }
     attempt.tries += result.wire.tries;
     attempt.lastServer = pool_.name(server);
     const auto offset =
@@ -155,6 +158,12 @@ void BulkLookup::finishAttempt(std::uint64_t order, lookup::MxResult&& result, B
                                bool serversAside) {
     auto attempt = std::move(attempts_.at(order));
     attempts_.erase(order);
+    // Another server answered what these failed: theirs was the fault, not the domain's.
+    if (!result.temporary()) {
+        for (const auto server : attempt.held) {
+            pool_.blame(server, Clock::now());
+        }
+    }
     result.wire.tries = attempt.tries;
     DomainReport report{unreported_.at(order),    std::move(result), {},
                         std::move(attempt.trace), serversAside,      {}};

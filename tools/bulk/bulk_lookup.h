@@ -110,6 +110,7 @@ class BulkLookup {
         Clock::time_point firstSent{};
         std::vector<TraceEvent> trace;
         std::string lastServer;
+        std::vector<std::size_t> held;  // servers whose failure waits for the domain's end
     };
 
     lookup::LookupRequest request(std::string domain, std::string server) const;

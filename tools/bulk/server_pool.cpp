@@ -141,7 +141,7 @@ void ServerPool::adjustWindow(Server& server, lookup::Outcome outcome, Clock::ti
     }
 }
 
-void ServerPool::finished(std::size_t index, lookup::Outcome outcome,
+bool ServerPool::finished(std::size_t index, lookup::Outcome outcome,
                           std::chrono::microseconds roundTrip, Clock::time_point now,
                           Clock::time_point sentAt) {
     auto& server = servers_[index];
@@ -159,6 +159,27 @@ void ServerPool::finished(std::size_t index, lookup::Outcome outcome,
             server.roundTrips.pop_front();
         }
     }
+    // No reply (a time-out, or the port refused by the system) is the server's own doing. A
+    // failure code or a broken reply may be the domain's (a resolver's SERVFAIL for a broken
+    // delegation, an authoritative server's REFUSED for a zone it does not serve, from every
+    // server alike): it waits for the domain's end, where blame() counts it if another server
+    // answered.
+    if (failed && outcome != lookup::Outcome::noReply && !server.asideSince) {
+        return true;
+    }
+    judge(server, failed, now);
+    return false;
+}
+
+void ServerPool::blame(std::size_t index, Clock::time_point now) {
+    auto& server = servers_[index];
+    // Set aside since then: its probes judge it now.
+    if (!server.asideSince) {
+        judge(server, true, now);
+    }
+}
+
+void ServerPool::judge(Server& server, bool failed, Clock::time_point now) {
     server.recentFailed.push_back(failed);
     if (server.recentFailed.size() > kRecent) {
         server.recentFailed.pop_front();

@@ -25,9 +25,10 @@ struct PoolServer {
 // tries that were already out when it was cut), so a server that answers takes more and one
 // that drops tries takes fewer. A domain's try goes to a server it has not tried, among those
 // in use the one using the least of its window, and a server given a rate is sent no more
-// first tries than that. A server whose recent tries mostly failed (no reply, a failure code,
-// a broken reply) is set aside: it is asked again only by one probe after a pause that
-// doubles each time the probe fails, and taken back when it answers.
+// first tries than that. A server whose recent tries mostly failed (no reply, or a failure
+// code or broken reply for a domain that another server answered) is set aside: it
+// is asked again only by one probe after a pause that doubles each time the probe fails, and
+// taken back when it answers.
 class ServerPool {
   public:
     using Clock = std::chrono::steady_clock;
@@ -52,9 +53,12 @@ class ServerPool {
     // rate is full, as it must go within its domain's budget.
     std::optional<std::size_t> choose(const std::vector<bool>& tried, Clock::time_point now,
                                       bool retry = false);
-    // A try that choose() gave at sentAt is over with this outcome.
-    void finished(std::size_t server, lookup::Outcome outcome, std::chrono::microseconds roundTrip,
+    // A try that choose() gave at sentAt is over with this outcome. True when the failure is
+    // held until the domain's end: call blame() then if another server answered the domain.
+    bool finished(std::size_t server, lookup::Outcome outcome, std::chrono::microseconds roundTrip,
                   Clock::time_point now, Clock::time_point sentAt = {});
+    // A held failure was the server's: another server answered the same domain.
+    void blame(std::size_t server, Clock::time_point now);
     // The window of tries in flight the server has now.
     std::size_t window(std::size_t server) const;
 
@@ -92,6 +96,8 @@ class ServerPool {
                                     bool untriedOnly, bool roomOnly);
     void adjustWindow(Server& server, lookup::Outcome outcome, Clock::time_point now,
                       Clock::time_point sentAt);
+    // Counts a try for or against the server, sets it aside or takes it back.
+    void judge(Server& server, bool failed, Clock::time_point now);
     void setAside(Server& server, Clock::time_point now);
 
     std::vector<Server> servers_;

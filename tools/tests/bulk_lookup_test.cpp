@@ -313,6 +313,38 @@ std::size_t queriesSaid(const std::string& summary, const std::string& server) {
     return line == std::string::npos ? 0 : std::stoul(summary.substr(line + server.size() + 9));
 }
 
+// Half the list fails on every server (a resolver's SERVFAIL for broken delegations): those
+// failures are the domains', so neither server is set aside.
+TEST(BulkLookup, DomainsThatFailEverywhereSetNoServerAside) {
+    const auto failBroken = [](const Bytes& message, Responder& out) {
+        const auto query = readQuery(message);
+        if (!query.name.starts_with("broken")) {
+            answerTruthfully(message, out);
+            return;
+        }
+        out.send(testing::withResponseCode(ReplyBuilder(query.name, query.id).bytes(), 2));
+    };
+    ScriptedDnsServer first(failBroken);
+    ScriptedDnsServer second(failBroken);
+    std::vector<std::string> domains;
+    for (int i = 0; i < 40; ++i) {
+        domains.push_back(std::string(i % 2 == 0 ? "mx" : "broken") + std::to_string(i) +
+                          ".example");
+    }
+    CollectingIo io(domains);
+    BulkLookup lookup({addressOf(first), addressOf(second)}, quick(300ms, 3));
+    ASSERT_TRUE(lookup.run(io));
+    const auto found = io.byDomain();
+    ASSERT_EQ(found.size(), domains.size());
+    for (const auto& [domain, report] : found) {
+        EXPECT_EQ(report.result.outcome,
+                  domain.starts_with("broken") ? Outcome::serverFailure : Outcome::exchangers)
+            << domain;
+    }
+    const auto summary = lookup.serverSummary();
+    EXPECT_EQ(summary.find("set aside"), std::string::npos) << summary;
+}
+
 // One server silent, one answering SERVFAIL (but NXDOMAIN for nx names), one right.
 TEST(BulkLookup, SeveralServersAnswerEveryDomainFromTheOneThatCan) {
     ScriptedDnsServer silent([](const Bytes&, Responder&) {});

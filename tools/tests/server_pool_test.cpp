@@ -94,6 +94,24 @@ TEST(ServerPool, FirstTriesGoWhereTheWindowHasRoom) {
     EXPECT_GT(given[0], given[1]);
 }
 
+// A failure code may be the domain's own: it counts against a server only when blamed, once
+// another server answered that domain. No reply counts at once (the test above).
+TEST(ServerPool, FailureCodesCountOnlyOnceBlamed) {
+    const auto start = ServerPool::Clock::now();
+    const std::vector<bool> firstUntried{false, true};
+    ServerPool pool({{"192.0.2.1:53", {}}, {"192.0.2.2:53", {}}}, 1s, 3s, 100, start);
+    for (int i = 0; i < 10; ++i) {
+        ASSERT_EQ(pool.choose(firstUntried, start), 0u);
+        EXPECT_TRUE(pool.finished(0, Outcome::serverFailure, 0us, start, start));
+    }
+    EXPECT_EQ(pool.choose(firstUntried, start), 0u);
+    EXPECT_FALSE(pool.finished(0, Outcome::exchangers, 100us, start, start));
+    for (int i = 0; i < 9; ++i) {
+        pool.blame(0, start);
+    }
+    EXPECT_EQ(pool.choose(firstUntried, start), 1u);
+}
+
 // A server's own rate holds its first tries back and says when the next may go; a retry
 // goes at once all the same.
 TEST(ServerPool, AServersRateHoldsItsFirstTriesBack) {
