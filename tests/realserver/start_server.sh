@@ -156,6 +156,8 @@ launch() {
         setsid "${pin[@]}" unbound -d -c "$rundir/unbound.conf" </dev/null >>"$rundir/log" 2>&1 &
         ;;
     dnsmasq)
+        # No upstream at all: --no-resolv and no --server, so it answers from its own file and
+        # forwards nothing, the root included.
         setsid "${pin[@]}" dnsmasq --keep-in-foreground --conf-file="$data" --no-resolv --no-hosts \
             --port="$1" --listen-address=127.0.0.1 --bind-interfaces --user=root \
             --pid-file="$rundir/dnsmasq.pid" --log-facility="$rundir/log" \

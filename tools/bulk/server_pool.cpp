@@ -45,7 +45,7 @@ std::optional<std::size_t> ServerPool::pick(const std::vector<bool>& tried, Cloc
     for (std::size_t i = 0; i < servers_.size(); ++i) {
         auto& server = servers_[i];
         if (!server.usable(now) || (untriedOnly && tried[i]) ||
-            (roomOnly && (server.windowFull() || !server.pacer.mayStart(now)))) {
+            (roomOnly && !server.takesFirstTry(now))) {
             continue;
         }
         // The share of its window in use: a server's window grows with its answers, so the
@@ -64,7 +64,7 @@ bool ServerPool::hasRoom(Clock::time_point now) {
     for (auto& server : servers_) {
         if (server.usable(now)) {
             anyUsable = true;
-            if (!server.windowFull() && server.pacer.mayStart(now)) {
+            if (server.takesFirstTry(now)) {
                 return true;
             }
         }

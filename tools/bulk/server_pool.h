@@ -90,6 +90,8 @@ class ServerPool {
             return !asideSince || (!probing && now >= nextProbe);
         }
         bool windowFull() const { return static_cast<double>(inFlight) >= window; }
+        // Whether a domain's first try may go to it now: room in its window, its rate allows.
+        bool takesFirstTry(Clock::time_point now) { return !windowFull() && pacer.mayStart(now); }
     };
 
     std::optional<std::size_t> pick(const std::vector<bool>& tried, Clock::time_point now,
