@@ -27,7 +27,10 @@ expect() {
     fi
 }
 
-build base libscaled.so.1 'int scaled(int value) { return 2 * value; }'
+# The first version exports the standard library's vector<int> helpers as weak symbols, as a
+# library does that uses containers inside; a version without them still keeps its interface.
+build base libscaled.so.1 '#include <vector>
+int scaled(int value) { std::vector<int> values; values.push_back(value); return 2 * values.back(); }'
 abidw --no-corpus-path --no-show-locs --headers-dir "$work/include" --out-file "$work/base.abi" \
     "$work/base.so"
 
