@@ -194,21 +194,45 @@ Outcome judge(const Findings& findings, std::uint16_t rcode) {
     return rcode == kNameError ? Outcome::nxdomain : Outcome::noMx;
 }
 
-MxResult failed(MxResult result, Outcome outcome, Fault fault) {
+// Into preference order, reply order kept among equal preferences. A reply mostly holds a
+// handful of exchangers: each is moved into place, where std::stable_sort would first take a
+// buffer; a long list (a TCP reply may hold thousands) is merge-sorted.
+void sortByPreference(std::vector<Exchanger>& exchangers) {
+    constexpr std::size_t kFewExchangers = 16;
+    const auto byPreference = [](const Exchanger& a, const Exchanger& b) {
+        return a.preference < b.preference;
+    };
+    if (exchangers.size() > kFewExchangers) {
+        std::stable_sort(exchangers.begin(), exchangers.end(), byPreference);
+        return;
+    }
+    for (std::size_t next = 1; next < exchangers.size(); ++next) {
+        if (!byPreference(exchangers[next], exchangers[next - 1])) {
+            continue;
+        }
+        Exchanger moving = std::move(exchangers[next]);
+        std::size_t place = next;
+        for (; place > 0 && byPreference(moving, exchangers[place - 1]); --place) {
+            exchangers[place] = std::move(exchangers[place - 1]);
+        }
+        exchangers[place] = std::move(moving);
+    }
+}
+
+void fail(MxResult& result, Outcome outcome, Fault fault) {
     result.outcome = outcome;
     result.fault = std::move(fault);
-    return result;
 }
 
 }  // namespace
 
-MxResult readMxReply(std::span<const std::uint8_t> reply, const WireName& qname) {
-    MxResult result;
+void readMxReplyInto(MxResult& result, std::span<const std::uint8_t> reply,
+                     const WireName& qname) {
     result.query = toPresentation(qname);
     const auto header = readHeader(reply);
     if (!header) {
-        return failed(std::move(result), Outcome::malformed,
-                      describe(ReplyFault{Kind::endsInHeader}));
+        fail(result, Outcome::malformed, describe(ReplyFault{Kind::endsInHeader}));
+        return;
     }
     result.rcode = header->rcode;
     // A failure reply is walked too: its OPT may say why it failed.
@@ -216,25 +240,25 @@ MxResult readMxReply(std::span<const std::uint8_t> reply, const WireName& qname)
     result.reply = replySignals(*header, findings ? std::move(findings->edns) : std::nullopt);
     const std::uint16_t rcode = fullResponseCode(result.reply, *header);
     if (rcode != kNoError && rcode != kNameError) {
-        return failed(
-            std::move(result), Outcome::serverFailure,
-            Fault{Fault::Kind::serverFailure, "DNS server answered " + responseCodeName(rcode)});
+        fail(result, Outcome::serverFailure,
+             Fault{Fault::Kind::serverFailure, "DNS server answered " + responseCodeName(rcode)});
+        return;
     }
     if (!findings) {
-        return failed(std::move(result), Outcome::malformed, describe(findings.error()));
+        fail(result, Outcome::malformed, describe(findings.error()));
+        return;
     }
     result.outcome = judge(*findings, rcode);
     result.exchangers = std::move(findings->exchangers);
-    const auto byPreference = [](const Exchanger& a, const Exchanger& b) {
-        return a.preference < b.preference;
-    };
-    // Servers mostly list exchangers in order already; a stable sort would still take a buffer.
-    if (!std::is_sorted(result.exchangers.begin(), result.exchangers.end(), byPreference)) {
-        std::stable_sort(result.exchangers.begin(), result.exchangers.end(), byPreference);
-    }
+    sortByPreference(result.exchangers);
     if (findings->canonical) {
         result.canonicalName = toPresentation(*findings->canonical);
     }
+}
+
+MxResult readMxReply(std::span<const std::uint8_t> reply, const WireName& qname) {
+    MxResult result;
+    readMxReplyInto(result, reply, qname);
     return result;
 }
 

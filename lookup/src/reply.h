@@ -6,6 +6,7 @@
 #include <span>
 
 #include "ombrix/lookup/domain_name.h"
+#include "ombrix/lookup/mx_result.h"
 #include "ombrix/lookup/query_message.h"
 
 namespace ombrix::lookup {
@@ -34,5 +35,8 @@ std::optional<ReplyHeader> readHeader(std::span<const std::uint8_t> message);
 // not ours and is dropped by the caller.
 bool isReplyTo(std::span<const std::uint8_t> message, std::uint16_t id, const WireName& qname,
                std::uint16_t qtype = kTypeMx);
+
+// readMxReply writing into a result that is still as constructed, where the caller keeps it.
+void readMxReplyInto(MxResult& result, std::span<const std::uint8_t> reply, const WireName& qname);
 
 }  // namespace ombrix::lookup

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -69,6 +70,24 @@ TEST(ReadMxReply, ListsCompressedAndFullExchangesInPreferenceOrderWithTheirTtl) 
                                                    {65535, "last.example"}}));
     EXPECT_EQ(result.exchangers.front().ttl, 3600u);
     EXPECT_FALSE(result.canonicalName);
+}
+
+// A short list and a long one are sorted in different ways; both keep the reply's order
+// among equal preferences.
+TEST(ReadMxReply, KeepsReplyOrderAmongEqualPreferencesInShortAndLongLists) {
+    for (const std::size_t count : {std::size_t{7}, std::size_t{40}}) {
+        ReplyBuilder reply("example.com");
+        std::vector<Listed> expected;
+        for (std::size_t i = 0; i < count; ++i) {
+            const auto preference = static_cast<std::uint16_t>(30 - (i % 3) * 10);
+            const std::string exchange = "mx" + std::to_string(i) + ".example.com";
+            reply.mx(preference, name(exchange));
+            expected.push_back({preference, exchange});
+        }
+        std::stable_sort(expected.begin(), expected.end(),
+                         [](const Listed& a, const Listed& b) { return a.preference < b.preference; });
+        EXPECT_EQ(listed(read(reply.bytes())), expected) << count << " exchangers";
+    }
 }
 
 TEST(ReadMxReply, FollowsTheCnameChainAndTakesAddressesOfExchangersOnly) {

@@ -98,20 +98,38 @@ std::int32_t EngineCore::takeSlot() {
     return slot;
 }
 
+std::optional<std::uint32_t> EngineCore::knownServer(const std::string& setting) const {
+    if (serverIndex_.empty()) {
+        for (std::size_t i = 0; i < servers_.size(); ++i) {
+            if (servers_[i].setting == setting) {
+                return static_cast<std::uint32_t>(i);
+            }
+        }
+        return std::nullopt;
+    }
+    const auto known = serverIndex_.find(setting);
+    return known == serverIndex_.end() ? std::nullopt : std::optional(known->second);
+}
+
 Expected<std::uint32_t, Fault> EngineCore::serverFor(const std::string& setting,
                                                      Clock::time_point deadline) {
-    if (const auto known = serverIndex_.find(setting); known != serverIndex_.end()) {
-        return known->second;
+    if (const auto known = knownServer(setting)) {
+        return *known;
     }
     auto address = resolveServer(setting, deadline);
     if (!address) {
         return Unexpected(std::move(address.error()));
     }
-    const auto index = static_cast<std::uint32_t>(servers_.size());
     auto endpoint = address->endpointText();
-    servers_.push_back(Server{std::move(address.value()), std::move(endpoint), {}, 0, false});
-    serverIndex_.emplace(setting, index);
-    return index;
+    servers_.push_back(Server{setting, std::move(address.value()), std::move(endpoint), {}, 0, false});
+    // A run mostly asks one server or a handful, found in order; a long list gets an index.
+    constexpr std::size_t kServersFoundInOrder = 8;
+    if (servers_.size() > kServersFoundInOrder) {
+        for (auto i = serverIndex_.size(); i < servers_.size(); ++i) {
+            serverIndex_.emplace(servers_[i].setting, static_cast<std::uint32_t>(i));
+        }
+    }
+    return static_cast<std::uint32_t>(servers_.size() - 1);
 }
 
 LookupId EngineCore::submit(const LookupRequest& request, std::uint16_t type, Completion done) {
@@ -184,8 +202,8 @@ bool EngineCore::cancel(LookupId id) {
             continue;
         }
         for (auto& delivery : *batch) {
-            if (delivery.id == id && delivery.call) {
-                delivery.call = nullptr;
+            if (delivery.id == id) {
+                delivery.id = kNoLookup;
                 return true;
             }
         }
@@ -217,9 +235,8 @@ void EngineCore::arm(std::int32_t slot, Clock::time_point due, TimerKind kind) {
 }
 
 void EngineCore::admit(Clock::time_point now) {
-    while (!queue_.empty() && occupying() < window_.size()) {
-        const auto [slot, id] = queue_.front();
-        queue_.pop_front();
+    while (queueHead_ < queue_.size() && occupying() < window_.size()) {
+        const auto [slot, id] = queue_[queueHead_++];
         auto& lookup = at(slot);
         if (lookup.id != id) {
             continue;
@@ -232,6 +249,21 @@ void EngineCore::admit(Clock::time_point now) {
             now + budgetOf(lookup) - std::chrono::duration_cast<Clock::duration>(lookup.resolving);
         sendUdp(slot, now);
     }
+    // The admitted front goes once it is the larger part, so the queue neither grows for ever
+    // nor moves on every admission.
+    if (queueHead_ == queue_.size()) {
+        queue_.clear();
+        queueHead_ = 0;
+    } else if (queueHead_ > queue_.size() / 2) {
+        queue_.erase(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(queueHead_));
+        queueHead_ = 0;
+    }
+}
+
+void EngineCore::clearQueue() {
+    queue_.clear();
+    queueHead_ = 0;
+    queued_ = 0;
 }
 
 void EngineCore::onTryOver(std::int32_t slot, Clock::time_point now) {
@@ -282,23 +314,27 @@ void EngineCore::finish(std::int32_t slot, Ending ending) {
     auto qname = std::move(lookup.qname);
     auto completion = std::move(lookup.completion);
     release(slot);
-    std::function<void()> call;
-    if (auto* mx = std::get_if<0>(&completion)) {
-        call = [done = std::move(*mx),
-                result = mxResultOf(std::move(ending), qname, std::move(wire))]() mutable {
-            done(std::move(result));
-        };
-    } else if (auto* address = std::get_if<1>(&completion)) {
-        call = [done = std::move(*address),
-                answer = addressAnswerOf(std::move(ending), qname, qtype,
-                                         std::move(wire))]() mutable { done(std::move(answer)); };
-    } else {
-        call = [done = std::move(std::get<2>(completion)),
-                answer = recordAnswerOf(std::move(ending), std::move(wire))]() mutable {
-            done(std::move(answer));
-        };
+    // The answer is read where it waits for its callback, so that it is not moved on the way.
+    auto& delivery = done_.emplace_back();
+    try {
+        switch (completion.index()) {
+        case 0:
+            readMxEnding(std::get<MxResult>(delivery.answer), std::move(ending), qname,
+                         std::move(wire));
+            break;
+        case 1:
+            delivery.answer = addressAnswerOf(std::move(ending), qname, qtype, std::move(wire));
+            break;
+        default:
+            delivery.answer = recordAnswerOf(std::move(ending), std::move(wire));
+            break;
+        }
+    } catch (...) {
+        done_.pop_back();
+        throw;
     }
-    done_.push_back({id, std::move(call)});
+    delivery.id = id;
+    delivery.completion = std::move(completion);
 }
 
 void EngineCore::release(std::int32_t slot) {
@@ -333,15 +369,29 @@ void EngineCore::deliver() {
     batch.swap(done_);
     delivering_ = &batch;
     for (auto& delivery : batch) {
-        if (delivery.call) {
-            auto call = std::move(delivery.call);
-            delivery.call = nullptr;
-            call();
+        if (delivery.id != kNoLookup) {
+            delivery.id = kNoLookup;
+            call(delivery);
         }
     }
     delivering_ = nullptr;
     batch.clear();
     spare_ = std::move(batch);
+}
+
+void EngineCore::call(Delivery& delivery) {
+    auto& answer = delivery.answer;
+    switch (delivery.completion.index()) {
+    case 0:
+        std::get<0>(delivery.completion)(std::move(std::get<MxResult>(answer)));
+        break;
+    case 1:
+        std::get<1>(delivery.completion)(std::move(std::get<AddressAnswer>(answer)));
+        break;
+    default:
+        std::get<2>(delivery.completion)(std::move(std::get<RecordAnswer>(answer)));
+        break;
+    }
 }
 
 void EngineCore::noteRoundTrip(Clock::duration sample) {
@@ -384,8 +434,7 @@ void EngineCore::failEverything(const Fault& fault) {
             finish(static_cast<std::int32_t>(slot), Unexpected(fault));
         }
     }
-    queue_.clear();
-    queued_ = 0;
+    clearQueue();
 }
 
 std::optional<std::chrono::milliseconds> EngineCore::work(Clock::time_point now) {
@@ -446,8 +495,7 @@ std::optional<std::chrono::milliseconds> EngineCore::recoverFromExhaustion() {
                 release(static_cast<std::int32_t>(slot));
             }
         }
-        queue_.clear();
-        queued_ = 0;
+        clearQueue();
     }
     return pending() == 0 ? std::nullopt : std::optional(0ms);
 }

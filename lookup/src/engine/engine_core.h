@@ -4,7 +4,6 @@
 
 #include <chrono>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -80,6 +79,7 @@ class EngineCore {
         Completion completion;
     };
     struct Server {
+        std::string setting;  // as the lookups name it
         ServerAddress address;
         std::string endpoint;
         std::vector<int> sockets;  // the active ones; retired ones leave this list
@@ -99,9 +99,13 @@ class EngineCore {
         TimerKind kind = TimerKind::tryOver;
         bool operator>(const Timer& other) const { return due > other.due; }
     };
+    // A finished lookup waiting for its callback: the answer beside the completion of the same
+    // kind, so that nothing is wrapped in a closure of its own on the way.
+    using Answer = std::variant<MxResult, AddressAnswer, RecordAnswer>;
     struct Delivery {
-        LookupId id = kNoLookup;
-        std::function<void()> call;
+        LookupId id = kNoLookup;  // kNoLookup once delivered or cancelled
+        Completion completion;
+        Answer answer;
     };
     // The reply is read inside finish(), before its bytes are reused.
     using Ending = Expected<std::span<const std::uint8_t>, Fault>;
@@ -129,6 +133,7 @@ class EngineCore {
     template <class Step>
     std::optional<std::chrono::milliseconds> guarded(Step&& step);
     Lookup& at(std::int32_t slot) { return lookups_[static_cast<std::size_t>(slot)]; }
+    std::optional<std::uint32_t> knownServer(const std::string& setting) const;
     Expected<std::uint32_t, Fault> serverFor(const std::string& setting,
                                              Clock::time_point deadline);
     Expected<int, Fault> pickSocket(std::uint32_t server);
@@ -137,6 +142,7 @@ class EngineCore {
     void handle(std::span<const epoll_event> events, Clock::time_point now);
     std::optional<std::chrono::milliseconds> work(Clock::time_point now);
     void admit(Clock::time_point now);
+    void clearQueue();
     void sendUdp(std::int32_t slot, Clock::time_point now);
     void flushOutboxes();
     void failOutbox(SocketSlot& entry, std::size_t from, int systemError);
@@ -157,6 +163,7 @@ class EngineCore {
     void finish(std::int32_t slot, Ending ending);
     void release(std::int32_t slot);
     void deliver();
+    static void call(Delivery& delivery);
     void closeIdleSockets();
     void failEverything(const Fault& fault);
     void noteRoundTrip(Clock::duration sample);
@@ -182,16 +189,20 @@ class EngineCore {
     AdaptiveWindow window_;
     SocketHandle epoll_;
     std::optional<Fault> failure_;
-    std::deque<Lookup> lookups_;
+    // Slots by index: nothing keeps a reference to a lookup across a submit, which may grow
+    // this.
+    std::vector<Lookup> lookups_;
     std::vector<std::int32_t> freeSlots_;
     std::uint64_t serial_ = 0;
     std::size_t live_ = 0;
     std::size_t admitted_ = 0;
     std::size_t presumedLost_ = 0;
     std::size_t queued_ = 0;
-    std::deque<std::pair<std::int32_t, LookupId>> queue_;
+    // Lookups waiting for the window, first in first out from queueHead_.
+    std::vector<std::pair<std::int32_t, LookupId>> queue_;
+    std::size_t queueHead_ = 0;
     std::vector<Server> servers_;
-    std::unordered_map<std::string, std::uint32_t> serverIndex_;
+    std::unordered_map<std::string, std::uint32_t> serverIndex_;  // only for a long list
     std::vector<SocketSlot> sockets_;
     std::vector<int> freeSockets_;
     std::vector<Timer> timers_;  // a min-heap by due time

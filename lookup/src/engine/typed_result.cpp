@@ -1,6 +1,5 @@
 #include "engine/typed_result.h"
 
-#include "ombrix/lookup/mx_reply.h"
 #include "ombrix/lookup/presentation.h"
 #include "reply.h"
 
@@ -13,11 +12,10 @@ bool refusedDomain(const Fault& fault) {
 
 }  // namespace
 
-MxResult mxResultOf(LookupEnding ending, const WireName& qname, WireReport wire) {
-    MxResult result;
+void readMxEnding(MxResult& result, LookupEnding ending, const WireName& qname, WireReport wire) {
     if (ending) {
         // The walk names the query itself.
-        result = readMxReply(ending.value(), qname);
+        readMxReplyInto(result, ending.value(), qname);
     } else {
         result.outcome = refusedDomain(ending.error()) ? Outcome::invalidDomain : Outcome::noReply;
         result.fault = std::move(ending.error());
@@ -26,7 +24,6 @@ MxResult mxResultOf(LookupEnding ending, const WireName& qname, WireReport wire)
         }
     }
     result.wire = std::move(wire);
-    return result;
 }
 
 AddressAnswer addressAnswerOf(LookupEnding ending, const WireName& qname, std::uint16_t qtype,

@@ -13,8 +13,10 @@ namespace ombrix::lookup {
 // exchange's buffer, read before either is reused), or why there is none.
 using LookupEnding = Expected<std::span<const std::uint8_t>, Fault>;
 
-// Each lookup's ending read into the result its kind promises.
-MxResult mxResultOf(LookupEnding ending, const WireName& qname, WireReport wire);
+// Each lookup's ending read into the result its kind promises; an MX result is written where
+// it waits for its callback (a result as constructed), as it is the largest and the most often
+// asked.
+void readMxEnding(MxResult& result, LookupEnding ending, const WireName& qname, WireReport wire);
 AddressAnswer addressAnswerOf(LookupEnding ending, const WireName& qname, std::uint16_t qtype,
                               WireReport wire);
 RecordAnswer recordAnswerOf(LookupEnding ending, WireReport wire);
