@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <system_error>
@@ -283,6 +284,40 @@ TEST(LookupEngine, AServerThatRefusesEdnsIsAskedWithoutItFromThenOn) {
     engine.run();
     EXPECT_TRUE(result.wire.edns);
     EXPECT_TRUE(readQuery(modern.queries().at(0).message).dnssecOk);
+}
+
+// A long list of servers is looked up another way than a few: what the engine learnt of one
+// server (here, that it refuses EDNS) must still be found under its setting.
+TEST(LookupEngine, AServerAmongManyIsKnownAgainByItsSetting) {
+    const auto answering = [](const Bytes& query, Responder& out) { out.send(answerFor(query)); };
+    constexpr std::size_t kServers = 12;
+    constexpr std::size_t kRefusing = 10;
+    std::vector<std::unique_ptr<ScriptedDnsServer>> servers;
+    for (std::size_t i = 0; i < kServers; ++i) {
+        servers.push_back(i == kRefusing
+                              ? std::make_unique<ScriptedDnsServer>(refusingEdns(1, answering))
+                              : std::make_unique<ScriptedDnsServer>(answering));
+    }
+    LookupEngine engine;
+    Deliveries got;
+    std::vector<std::string> domains;
+    for (std::size_t round = 0; round < 2; ++round) {
+        for (std::size_t i = 0; i < kServers; ++i) {
+            const auto domain = "h" + std::to_string(round * kServers + i) + ".example";
+            domains.push_back(domain);
+            engine.submitMx(requestFor(servers[i]->setting(), domain, 1000ms, 2), got.into(domain));
+        }
+        engine.run();
+    }
+    got.expectEachOnce(domains);
+    for (std::size_t i = 0; i < domains.size(); ++i) {
+        const auto& result = got.byDomain.at(domains[i]).at(0);
+        EXPECT_EQ(result.outcome, Outcome::exchangers) << domains[i];
+        EXPECT_EQ(result.wire.server, servers[i % kServers]->setting()) << domains[i];
+    }
+    EXPECT_EQ(got.byDomain.at("h" + std::to_string(kRefusing) + ".example").at(0).wire.tries, 2);
+    EXPECT_EQ(got.byDomain.at("h" + std::to_string(kServers + kRefusing) + ".example").at(0).wire.tries,
+              1);
 }
 
 TEST(LookupEngine, RunsFromTheCallersOwnPollLoop) {
