@@ -187,9 +187,10 @@ std::size_t ScriptedDnsServer::tcpQueryCount() const {
     return queries().size() - udpQueryCount();
 }
 
-void ScriptedDnsServer::record(const std::vector<std::uint8_t>& message, bool overTcp) {
+void ScriptedDnsServer::record(const std::vector<std::uint8_t>& message, bool overTcp,
+                               std::uint16_t sourcePort) {
     std::lock_guard lock(mutex_);
-    queries_.push_back({message, overTcp});
+    queries_.push_back({message, overTcp, sourcePort});
 }
 
 void ScriptedDnsServer::serve() {
@@ -219,7 +220,7 @@ void ScriptedDnsServer::answerDatagram() {
         return;
     }
     query.resize(static_cast<std::size_t>(got));
-    record(query, false);
+    record(query, false, ntohs(client.sin_port));
     UdpResponder responder(udp_.fd(), otherPort_.fd(), client);
     udpScript_(query, responder);
 }
@@ -240,7 +241,7 @@ void ScriptedDnsServer::answerConnection() {
     if (!readAll(connection.fd(), query)) {
         return;
     }
-    record(query, true);
+    record(query, true, 0);
     if (tcpScript_) {
         TcpResponder responder(connection.fd());
         tcpScript_(query, responder);

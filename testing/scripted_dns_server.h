@@ -35,6 +35,7 @@ class Responder {
 struct ReceivedQuery {
     std::vector<std::uint8_t> message;
     bool overTcp = false;
+    std::uint16_t sourcePort = 0;  // the client's, over UDP
 };
 
 // A DNS server of our own on 127.0.0.1 that answers as a test scripts it: UDP and TCP on the
@@ -67,7 +68,7 @@ class ScriptedDnsServer {
     void awaitDrained() const;
     void answerDatagram();
     void answerConnection();
-    void record(const std::vector<std::uint8_t>& message, bool overTcp);
+    void record(const std::vector<std::uint8_t>& message, bool overTcp, std::uint16_t sourcePort);
 
     Script udpScript_;
     Script tcpScript_;

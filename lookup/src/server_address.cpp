@@ -13,6 +13,7 @@
 
 #include "address_text.h"
 #include "host_resolution.h"
+#include "server_resolution.h"
 
 namespace ombrix::lookup {
 namespace {
@@ -126,15 +127,16 @@ std::string nameForResolver(const std::string& host) {
     return ::inet_aton(host.c_str(), &ignored) != 0 ? host + "." : host;
 }
 
-Expected<SocketAddress, std::string> addressOf(const std::string& host,
-                                               Clock::time_point deadline) {
+// The host's address when the host is written as one (IPv6 or a dotted quad); nothing when it
+// is a name.
+std::optional<Expected<SocketAddress, std::string>> writtenAddress(const std::string& host) {
     if (host.find(':') != std::string::npos) {
         return ipv6Address(host);
     }
     if (auto address = ipv4Address(host)) {
         return *address;
     }
-    return resolveHostWithin(nameForResolver(host), deadline);
+    return std::nullopt;
 }
 
 }  // namespace
@@ -179,24 +181,37 @@ std::string ServerAddress::endpointText() const {
     return text;
 }
 
-Expected<ServerAddress, Fault> resolveServer(std::string_view setting, Clock::time_point deadline) {
+Expected<ResolvedServer, Fault> resolveServerSetting(std::string_view setting,
+                                                     Clock::time_point deadline) {
     auto endpoint = parseServerText(setting);
     if (!endpoint || !isHostText(endpoint->host)) {
         return Unexpected(badServer("Invalid DNS server " + quoted(setting) +
                                     ": expected an address or a host name, optionally with a "
                                     "port"));
     }
-    auto found = addressOf(endpoint->host, deadline);
+    auto written = writtenAddress(endpoint->host);
+    const bool lookedUp = !written;
+    auto found = lookedUp ? resolveHostWithin(nameForResolver(endpoint->host), deadline)
+                          : std::move(*written);
     if (!found) {
         return Unexpected(
             badServer("Cannot resolve DNS server " + quoted(setting) + ": " + found.error()));
     }
-    ServerAddress server;
-    server.address = found->address;
-    server.length = found->length;
-    server.setting = std::string(setting);
-    setPort(server.address, endpoint->port);
-    return server;
+    ResolvedServer resolved;
+    resolved.address.address = found->address;
+    resolved.address.length = found->length;
+    resolved.address.setting = std::string(setting);
+    resolved.lookedUp = lookedUp;
+    setPort(resolved.address.address, endpoint->port);
+    return resolved;
+}
+
+Expected<ServerAddress, Fault> resolveServer(std::string_view setting, Clock::time_point deadline) {
+    auto resolved = resolveServerSetting(setting, deadline);
+    if (!resolved) {
+        return Unexpected(std::move(resolved.error()));
+    }
+    return std::move(resolved->address);
 }
 
 }  // namespace ombrix::lookup

@@ -13,6 +13,7 @@
 #include "ombrix/lookup/mx_lookup.h"
 #include "query_id.h"
 #include "ombrix/lookup/query_message.h"
+#include "testing/edns_refusal.h"
 #include "testing/mx_answer.h"
 #include "testing/reply_builder.h"
 #include "testing/scripted_dns_server.h"
@@ -365,6 +366,27 @@ TEST(MxExchange, EachLookupUsesItsOwnSocketAndAFreshId) {
         ids.insert(idOf(query.message));
     }
     EXPECT_GT(ids.size(), 1u);
+}
+
+// A thread's lookups share the engine that serves them, but nothing of one lookup's exchange:
+// each asks from a socket of its own, on a fresh source port, and what the last one learnt of
+// the server (here, that it refuses EDNS) is learnt again.
+TEST(MxExchange, ConsecutiveLookupsShareNoSocketAndNoServerMemory) {
+    ScriptedDnsServer server(refusingEdns(1, answering({{10, "mx.example.com"}})));
+    constexpr int kLookups = 4;
+    for (int i = 0; i < kLookups; ++i) {
+        const auto result = lookupMx(server.setting(), "example.com", kPatient);
+        EXPECT_EQ(names(result), std::vector<std::string>{"mx.example.com"});
+        EXPECT_EQ(result.wire.tries, 2) << "lookup " << i;
+    }
+    std::set<std::uint16_t> ports;
+    for (const auto& query : server.queries()) {
+        ports.insert(query.sourcePort);
+    }
+    // Two tries of a lookup go from its one socket; another lookup's port might come up again
+    // by chance only rarely, and never for all of them.
+    EXPECT_GT(ports.size(), 1u);
+    EXPECT_EQ(server.queries().size(), 2u * kLookups);
 }
 
 // The next eight query IDs this process draws.

@@ -10,6 +10,7 @@
 
 #include "engine/typed_result.h"
 #include "exchange_errors.h"
+#include "server_resolution.h"
 
 namespace ombrix::lookup {
 namespace {
@@ -31,13 +32,17 @@ constexpr std::size_t kFirstWindow = 64;
 constexpr auto kShortestLossTimeout = 50ms;
 constexpr auto kFirstLossTimeout = 1s;
 
+AdaptiveWindow firstWindow(const EngineSettings& settings) {
+    return AdaptiveWindow(std::max<std::size_t>(settings.maxInFlight, 1),
+                          settings.adaptiveWindow ? std::min(settings.maxInFlight, kFirstWindow)
+                                                  : settings.maxInFlight);
+}
+
 }  // namespace
 
 EngineCore::EngineCore(EngineSettings settings)
     : settings_(settings),
-      window_(std::max<std::size_t>(settings.maxInFlight, 1),
-              settings.adaptiveWindow ? std::min(settings.maxInFlight, kFirstWindow)
-                                      : settings.maxInFlight),
+      window_(firstWindow(settings)),
       receiveBatch_(std::clamp<std::size_t>(settings.maxInFlight, 1, kBatch)) {}
 
 int EngineCore::fd() {
@@ -101,7 +106,7 @@ std::int32_t EngineCore::takeSlot() {
 std::optional<std::uint32_t> EngineCore::knownServer(const std::string& setting) const {
     if (serverIndex_.empty()) {
         for (std::size_t i = 0; i < servers_.size(); ++i) {
-            if (servers_[i].setting == setting) {
+            if (servers_[i].address.setting == setting) {
                 return static_cast<std::uint32_t>(i);
             }
         }
@@ -116,17 +121,18 @@ Expected<std::uint32_t, Fault> EngineCore::serverFor(const std::string& setting,
     if (const auto known = knownServer(setting)) {
         return *known;
     }
-    auto address = resolveServer(setting, deadline);
-    if (!address) {
-        return Unexpected(std::move(address.error()));
+    auto resolved = resolveServerSetting(setting, deadline);
+    if (!resolved) {
+        return Unexpected(std::move(resolved.error()));
     }
-    auto endpoint = address->endpointText();
-    servers_.push_back(Server{setting, std::move(address.value()), std::move(endpoint), {}, 0, false});
+    auto endpoint = resolved->address.endpointText();
+    servers_.push_back(Server{std::move(resolved->address), std::move(endpoint), {}, 0, false,
+                              resolved->lookedUp});
     // A run mostly asks one server or a handful, found in order; a long list gets an index.
     constexpr std::size_t kServersFoundInOrder = 8;
     if (servers_.size() > kServersFoundInOrder) {
         for (auto i = serverIndex_.size(); i < servers_.size(); ++i) {
-            serverIndex_.emplace(servers_[i].setting, static_cast<std::uint32_t>(i));
+            serverIndex_.emplace(servers_[i].address.setting, static_cast<std::uint32_t>(i));
         }
     }
     return static_cast<std::uint32_t>(servers_.size() - 1);
@@ -257,6 +263,31 @@ void EngineCore::admit(Clock::time_point now) {
     } else if (queueHead_ > queue_.size() / 2) {
         queue_.erase(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(queueHead_));
         queueHead_ = 0;
+    }
+}
+
+void EngineCore::startOver() {
+    clearQueue();
+    sockets_.clear();
+    freeSockets_.clear();
+    timers_.clear();
+    epoll_ = SocketHandle();
+    failure_.reset();
+    counters_ = EngineCounters{};
+    smoothedRtt_.reset();
+    rttVariation_ = {};
+    window_ = firstWindow(settings_);
+    // Servers written as addresses are kept, a few at most; a host name is looked up again.
+    constexpr std::size_t kServersKept = 8;
+    std::erase_if(servers_, [](const Server& server) { return server.lookedUp; });
+    if (servers_.size() > kServersKept) {
+        servers_.clear();
+    }
+    serverIndex_.clear();
+    for (auto& server : servers_) {
+        server.sockets.clear();
+        server.next = 0;
+        server.refusesEdns = false;
     }
 }
 

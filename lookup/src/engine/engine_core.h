@@ -43,10 +43,10 @@ class EngineCore {
     bool hasRoom() const;
     EngineCounters counters() const;
     std::optional<Fault> failure() const { return failure_; }
-    // A run of one lookup may receive into room that an earlier run left (a room of one
-    // datagram), and hand it on when it is over.
-    void lendReceiveRoom(std::unique_ptr<std::uint8_t[]> room);
-    std::unique_ptr<std::uint8_t[]> takeReceiveRoom();
+    // Readies an engine whose run has ended for the next run of the same caller: the storage,
+    // the receive room and the servers written as addresses stay; sockets (each run asks from
+    // a fresh source port), timers and what was learnt of the servers go.
+    void startOver();
 
   private:
     enum class Stage : std::uint8_t { queued, udp, tcp };
@@ -79,12 +79,12 @@ class EngineCore {
         Completion completion;
     };
     struct Server {
-        std::string setting;  // as the lookups name it
-        ServerAddress address;
+        ServerAddress address;  // with the setting the lookups name it by
         std::string endpoint;
         std::vector<int> sockets;  // the active ones; retired ones leave this list
         std::size_t next = 0;
-        bool refusesEdns = false;  // learnt from its answers, kept for the engine's life
+        bool refusesEdns = false;  // learnt from its answers, kept for the run
+        bool lookedUp = false;     // its address came from a host name
     };
     struct SocketSlot {
         std::optional<QuerySocket> socket;

@@ -189,16 +189,6 @@ void EngineCore::flushOutboxes() {
     }
 }
 
-void EngineCore::lendReceiveRoom(std::unique_ptr<std::uint8_t[]> room) {
-    if (receiveBatch_ == 1 && !receiveRoom_) {
-        receiveRoom_ = std::move(room);
-    }
-}
-
-std::unique_ptr<std::uint8_t[]> EngineCore::takeReceiveRoom() {
-    return std::move(receiveRoom_);
-}
-
 // Room for a batch of the longest datagrams, taken when the first reply comes.
 std::uint8_t* EngineCore::receiveRoom() {
     if (!receiveRoom_) {
