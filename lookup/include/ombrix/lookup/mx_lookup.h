@@ -17,8 +17,9 @@ struct LookupOptions {
 // One MX lookup from start to end: the domain is checked and encoded, the server setting
 // ("192.0.2.1", "ns.example:5353", "[::1]:5353") resolved, the query sent with a random ID
 // and the reply read. Every failure is in the result, never thrown. Safe to call from several
-// threads at once; each calling thread keeps one 64 KiB receive buffer for its next lookup,
-// freed when the thread ends.
+// threads at once; each calling thread keeps what its next lookup can use again (a 64 KiB
+// receive buffer, the lookup's bookkeeping, up to eight servers written as addresses; never a
+// socket or a server named by host), freed when the thread ends.
 OMBRIX_LOOKUP_API MxResult lookupMx(std::string_view server, std::string_view domain,
                                     const LookupOptions& options = {});
 
