@@ -1,5 +1,7 @@
 #include "ombrix/lookup/query_message.h"
 
+#include <array>
+
 namespace ombrix::lookup {
 
 namespace {
@@ -8,44 +10,41 @@ constexpr std::uint8_t kFlagsRecursionDesired = 0x01;
 constexpr std::uint8_t kFlagsCheckingDisabled = 0x10;
 constexpr std::uint8_t kFlagsNone = 0x00;
 constexpr std::uint8_t kOptDnssecOk = 0x80;  // high byte of the OPT's flags
-constexpr std::size_t kHeaderOctets = 12;
-// Root owner, type, payload size, extended rcode, version, flags, data length.
-constexpr std::size_t kOptOctets = 1 + 2 + 2 + 1 + 1 + 2 + 2;
 
-void putU16(std::vector<std::uint8_t>& out, std::uint16_t value) {
-    out.push_back(static_cast<std::uint8_t>(value >> 8));
-    out.push_back(static_cast<std::uint8_t>(value & 0xFF));
+constexpr std::uint8_t high(std::uint16_t value) {
+    return static_cast<std::uint8_t>(value >> 8);
 }
 
-void putOpt(std::vector<std::uint8_t>& out, bool dnssecOk) {
-    out.push_back(0);  // the root
-    putU16(out, kTypeOpt);
-    putU16(out, kAdvertisedUdpPayload);
-    out.push_back(0);  // extended rcode: a query has none
-    out.push_back(0);  // version
-    out.push_back(dnssecOk ? kOptDnssecOk : kFlagsNone);
-    out.push_back(kFlagsNone);
-    putU16(out, 0);  // no options
+constexpr std::uint8_t low(std::uint16_t value) {
+    return static_cast<std::uint8_t>(value & 0xFF);
 }
 
 }  // namespace
 
 std::vector<std::uint8_t> buildQuery(std::uint16_t id, const WireName& qname, std::uint16_t qtype,
                                      const QueryOptions& options) {
+    // Written in four pieces rather than octet by octet: a lone lookup builds its query on
+    // the way to the socket.
+    const std::uint8_t flags = options.checkingDisabled ? kFlagsCheckingDisabled : kFlagsNone;
+    const std::uint8_t additionals = options.edns ? 1 : 0;
+    // ID, flags, one question, no answer, no authority, the OPT record or nothing.
+    const std::array<std::uint8_t, 12> header = {
+        high(id), low(id), kFlagsRecursionDesired, flags, 0, 1, 0, 0, 0, 0, 0, additionals};
+    const std::array<std::uint8_t, 4> question = {high(qtype), low(qtype), high(kClassIn),
+                                                  low(kClassIn)};
+    // Root owner, type, payload size, extended rcode (a query has none), version, flags, no
+    // options.
+    const std::uint8_t optFlags = options.dnssecOk ? kOptDnssecOk : kFlagsNone;
+    constexpr std::uint16_t kPayload = kAdvertisedUdpPayload;
+    const std::array<std::uint8_t, 11> opt = {
+        0, high(kTypeOpt), low(kTypeOpt), high(kPayload), low(kPayload), 0, 0, optFlags, 0, 0, 0};
     std::vector<std::uint8_t> message;
-    message.reserve(kHeaderOctets + qname.bytes.size() + 4 + kOptOctets);
-    putU16(message, id);
-    message.push_back(kFlagsRecursionDesired);
-    message.push_back(options.checkingDisabled ? kFlagsCheckingDisabled : kFlagsNone);
-    putU16(message, 1);                     // QDCOUNT
-    putU16(message, 0);                     // ANCOUNT
-    putU16(message, 0);                     // NSCOUNT
-    putU16(message, options.edns ? 1 : 0);  // ARCOUNT
+    message.reserve(header.size() + qname.bytes.size() + question.size() + opt.size());
+    message.insert(message.end(), header.begin(), header.end());
     message.insert(message.end(), qname.bytes.begin(), qname.bytes.end());
-    putU16(message, qtype);
-    putU16(message, kClassIn);
+    message.insert(message.end(), question.begin(), question.end());
     if (options.edns) {
-        putOpt(message, options.dnssecOk);
+        message.insert(message.end(), opt.begin(), opt.end());
     }
     return message;
 }
