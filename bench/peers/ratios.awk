@@ -60,6 +60,10 @@ END {
     cost("lookup: ours / raw round trip", "lookup/ours", "lookup/raw")
     within("lookup: ours / raw round trip on a fresh socket", "lookup/ours",
            "lookup/raw_fresh_socket", 1.15)
+    cost("lookup: raw round trip on a fresh socket and our walk / the same without the walk",
+         "lookup/raw_fresh_socket_and_walk", "lookup/raw_fresh_socket")
+    cost("lookup: ours / raw round trip on a fresh socket and our walk", "lookup/ours",
+         "lookup/raw_fresh_socket_and_walk")
     compare("lookup: c-ares / ours", "lookup/ours", "lookup/c-ares")
     compare("lookup: res_nquery / ours", "lookup/ours", "lookup/res_nquery")
     if ("lookup/ours_forty" in ns) {

@@ -1,6 +1,7 @@
 // One whole MX lookup against the loopback server named by OMBRIX_BENCH_SERVER
 // ("127.0.0.1:PORT"): our lookupMx (a fresh socket per query) against c-ares and res_nquery,
-// and against a bare send and receive of the same query datagram, the floor.
+// against a bare send and receive of the same query datagram, the floor, and against that
+// floor with our reply walk added.
 #include <ares.h>
 #include <arpa/inet.h>
 #include <arpa/nameser.h>
@@ -23,6 +24,7 @@
 #include "bench/peers/peer_parsers.h"
 #include "ombrix/lookup/domain_name.h"
 #include "ombrix/lookup/mx_lookup.h"
+#include "ombrix/lookup/mx_reply.h"
 #include "ombrix/lookup/query_message.h"
 
 namespace {
@@ -199,10 +201,14 @@ int connectedSocket(const sockaddr_in& server) {
     return fd;
 }
 
-bool roundTrip(int fd, const std::vector<std::uint8_t>& query,
-               std::array<std::uint8_t, 2049>& reply) {
-    return send(fd, query.data(), query.size(), 0) == static_cast<ssize_t>(query.size()) &&
-           recv(fd, reply.data(), reply.size(), 0) > 12;
+// The reply's length, or 0 when the exchange failed.
+std::size_t roundTrip(int fd, const std::vector<std::uint8_t>& query,
+                      std::array<std::uint8_t, 2049>& reply) {
+    if (send(fd, query.data(), query.size(), 0) != static_cast<ssize_t>(query.size())) {
+        return 0;
+    }
+    const ssize_t got = recv(fd, reply.data(), reply.size(), 0);
+    return got > 12 ? static_cast<std::size_t>(got) : 0;
 }
 
 // The floor: one connected socket, the same datagram sent and its reply received.
@@ -215,7 +221,7 @@ void lookupRaw(benchmark::State& state) {
     std::array<std::uint8_t, 2049> reply{};
     int fd = connectedSocket(*server);
     for (auto _ : state) {
-        if (!roundTrip(fd, query, reply)) {
+        if (roundTrip(fd, query, reply) == 0) {
             state.SkipWithError("the raw round trip failed");
             break;
         }
@@ -233,10 +239,32 @@ void lookupRawFreshSocket(benchmark::State& state) {
     std::array<std::uint8_t, 2049> reply{};
     for (auto _ : state) {
         int fd = connectedSocket(*server);
-        bool ok = roundTrip(fd, query, reply);
+        const bool ok = roundTrip(fd, query, reply) != 0;
         close(fd);
         if (!ok) {
             state.SkipWithError("the raw round trip failed");
+            break;
+        }
+    }
+}
+
+// The fresh-socket floor and our walk of the reply into the typed result: what a lookup that
+// gives our result costs at the least, before any bookkeeping of its own.
+void lookupRawFreshSocketAndWalk(benchmark::State& state) {
+    std::optional<sockaddr_in> server;
+    if (!needServer(state, server)) {
+        return;
+    }
+    const auto qname = ombrix::lookup::encodeDomain(kDomain).value();
+    auto query = queryDatagram();
+    std::array<std::uint8_t, 2049> reply{};
+    for (auto _ : state) {
+        int fd = connectedSocket(*server);
+        const std::size_t length = roundTrip(fd, query, reply);
+        close(fd);
+        const auto result = ombrix::lookup::readMxReply({reply.data(), length}, qname);
+        if (result.exchangers.size() != kExchangers) {
+            state.SkipWithError("the raw round trip and walk failed");
             break;
         }
     }
@@ -248,5 +276,6 @@ BENCHMARK(lookupCares)->Name("lookup/c-ares");
 BENCHMARK(lookupResNquery)->Name("lookup/res_nquery");
 BENCHMARK(lookupRaw)->Name("lookup/raw");
 BENCHMARK(lookupRawFreshSocket)->Name("lookup/raw_fresh_socket");
+BENCHMARK(lookupRawFreshSocketAndWalk)->Name("lookup/raw_fresh_socket_and_walk");
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <memory>
 #include <new>
 #include <system_error>
 
@@ -144,7 +145,9 @@ LookupId EngineCore::submit(const LookupRequest& request, std::uint16_t type, Co
     auto& lookup = at(slot);
     // The sequence goes on from the slot's last lookup, so none of its timers can fire here.
     const auto seq = lookup.timerSeq + 1;
-    lookup = Lookup{};
+    // Built afresh where it stands, rather than assigned from a fresh one member by member.
+    std::destroy_at(&lookup);
+    std::construct_at(&lookup);
     lookup.timerSeq = seq;
     lookup.id = (++serial_ << 24) | static_cast<LookupId>(slot);
     lookup.qtype = type;
