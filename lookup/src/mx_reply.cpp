@@ -203,7 +203,11 @@ void sortByPreference(std::vector<Exchanger>& exchangers) {
         return a.preference < b.preference;
     };
     if (exchangers.size() > kFewExchangers) {
-        std::stable_sort(exchangers.begin(), exchangers.end(), byPreference);
+        // Servers mostly list them in order already, and the merge sort would still take a
+        // buffer.
+        if (!std::is_sorted(exchangers.begin(), exchangers.end(), byPreference)) {
+            std::stable_sort(exchangers.begin(), exchangers.end(), byPreference);
+        }
         return;
     }
     for (std::size_t next = 1; next < exchangers.size(); ++next) {
