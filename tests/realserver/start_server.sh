@@ -6,17 +6,20 @@
 #
 #   start_server.sh nsd            RUNDIR BASEPORT ZONEDIR
 #   start_server.sh unbound        RUNDIR BASEPORT NSD_RUNDIR
-#   start_server.sh dnsmasq        RUNDIR BASEPORT DNSMASQ_CONF
+#   start_server.sh dnsmasq        RUNDIR BASEPORT DNSMASQ_CONF NSD_RUNDIR
 #   start_server.sh signed-nsd     RUNDIR BASEPORT SIGNED_ZONEDIR   (from sign_zones.sh)
 #   start_server.sh validator      RUNDIR BASEPORT SIGNED_NSD_RUNDIR
 #   start_server.sh plain-resolver RUNDIR BASEPORT SIGNED_NSD_RUNDIR
 #
 # The validator is an Unbound that validates the signed zones from their parent's trust
 # anchor; the plain resolver is the same without validation. Both reach every zone through a
-# stub to the authoritative server, the root included, so nothing leaves the loopback.
+# stub to the authoritative server, the root included, so nothing leaves the loopback. The
+# forwarding Unbound sends the root to the authoritative server; dnsmasq answers its own zone
+# from its file and sends every other name, the root included, to the authoritative server of
+# NSD_RUNDIR.
 set -euo pipefail
 
-kind=$1 rundir=$2 baseport=$3 data=$4
+kind=$1 rundir=$2 baseport=$3 data=$4 upstream_rundir=${5:-}
 case $kind in
 signed-nsd) daemon=nsd ;;
 validator | plain-resolver) daemon=unbound ;;
@@ -101,23 +104,31 @@ remote-control:
 CONF
 }
 
+# upstream_port RUNDIR: the port of the authoritative server started in RUNDIR.
 upstream_port() {
-    cat "$data/port" 2>/dev/null || fail "the authoritative server it asks is not running"
+    cat "$1/port" 2>/dev/null || fail "the authoritative server it asks is not running"
+}
+
+# ROOT_ZONE KIND PORT: the root sent to the local server on PORT, as a stub or a forward zone.
+root_zone() {
+    cat <<ZONE
+$1-zone:
+    name: "."
+    $1-addr: 127.0.0.1@$2
+ZONE
 }
 
 write_forwarder_config() {
     local upstream
-    upstream=$(upstream_port)
-    write_unbound_config "$1" iterator "forward-zone:
-    name: \".\"
-    forward-addr: 127.0.0.1@$upstream"
+    upstream=$(upstream_port "$data")
+    write_unbound_config "$1" iterator "$(root_zone forward "$upstream")"
 }
 
 # A stub for every zone the signed server holds and for the root; the validator trusts the
 # parent's key and says why it refused an answer.
 write_signed_resolver_config() {
     local upstream zones modules=iterator lines="" zone
-    upstream=$(upstream_port)
+    upstream=$(upstream_port "$data")
     zones=$(sed -n 's/^ *zonesdir: "\(.*\)"$/\1/p' "$data/nsd.conf")
     if [[ $kind == validator ]]; then
         modules="validator iterator"
@@ -127,9 +138,7 @@ write_signed_resolver_config() {
     fi
     # The root first: nothing the resolver asks may go past the loopback.
     lines+="
-stub-zone:
-    name: \".\"
-    stub-addr: 127.0.0.1@$upstream"
+$(root_zone stub "$upstream")"
     for zone in $(cat "$zones/zones"); do
         lines+="
 stub-zone:
@@ -156,9 +165,11 @@ launch() {
         setsid "${pin[@]}" unbound -d -c "$rundir/unbound.conf" </dev/null >>"$rundir/log" 2>&1 &
         ;;
     dnsmasq)
-        # No upstream at all: --no-resolv and no --server, so it answers from its own file and
-        # forwards nothing, the root included.
+        # Not the system's resolvers (--no-resolv): every name outside its file, the root
+        # included, goes to the local authoritative server.
+        [[ -n $upstream_rundir ]] || fail "no authoritative server to send other names to"
         setsid "${pin[@]}" dnsmasq --keep-in-foreground --conf-file="$data" --no-resolv --no-hosts \
+            --server="127.0.0.1#$(upstream_port "$upstream_rundir")" \
             --port="$1" --listen-address=127.0.0.1 --bind-interfaces --user=root \
             --pid-file="$rundir/dnsmasq.pid" --log-facility="$rundir/log" \
             </dev/null >>"$rundir/log" 2>&1 &
