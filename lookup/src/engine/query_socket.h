@@ -2,8 +2,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <unordered_map>
 
+#include "engine/id_table.h"
 #include "ombrix/lookup/expected.h"
 #include "ombrix/lookup/mx_result.h"
 #include "ombrix/lookup/server_address.h"
@@ -19,7 +19,7 @@ namespace ombrix::lookup {
 class QuerySocket {
   public:
     static constexpr std::size_t kUseLimit = 20000;
-    static constexpr std::int32_t kNoOwner = -1;
+    static constexpr std::int32_t kNoOwner = IdTable::kNone;
 
     // Opens and connects a socket; a large receive buffer holds the replies of a wide window
     // that arrive while the engine is busy. A blocking socket (for one query at a time) lets
@@ -41,7 +41,7 @@ class QuerySocket {
             if (!id) {
                 return id;
             }
-            if (owners_.emplace(*id, owner).second) {
+            if (owners_.insert(*id, owner)) {
                 ++used_;
                 return id;
             }
@@ -49,19 +49,14 @@ class QuerySocket {
     }
     void releaseId(std::uint16_t id) { owners_.erase(id); }
     // The lookup that owns the ID, or kNoOwner.
-    std::int32_t ownerOf(std::uint16_t id) const {
-        const auto found = owners_.find(id);
-        return found == owners_.end() ? kNoOwner : found->second;
-    }
+    std::int32_t ownerOf(std::uint16_t id) const { return owners_.find(id); }
 
     // The lookup that owns the only ID in flight, or kNoOwner: a datagram that names no
     // query in flight was heard while that one alone waited.
-    std::int32_t soleOwner() const {
-        return owners_.size() == 1 ? owners_.begin()->second : kNoOwner;
-    }
+    std::int32_t soleOwner() const { return owners_.sole(); }
 
     bool retired() const { return used_ >= kUseLimit; }
-    bool idle() const { return owners_.empty(); }
+    bool idle() const { return owners_.size() == 0; }
 
   private:
     QuerySocket(SocketHandle socket, bool blocking)
@@ -69,7 +64,7 @@ class QuerySocket {
 
     SocketHandle socket_;
     bool blocking_ = false;
-    std::unordered_map<std::uint16_t, std::int32_t> owners_;
+    IdTable owners_;
     std::size_t used_ = 0;
 };
 
