@@ -117,11 +117,8 @@ std::optional<std::uint32_t> EngineCore::knownServer(const std::string& setting)
     return known == serverIndex_.end() ? std::nullopt : std::optional(known->second);
 }
 
-Expected<std::uint32_t, Fault> EngineCore::serverFor(const std::string& setting,
+Expected<std::uint32_t, Fault> EngineCore::addServer(const std::string& setting,
                                                      Clock::time_point deadline) {
-    if (const auto known = knownServer(setting)) {
-        return *known;
-    }
     auto resolved = resolveServerSetting(setting, deadline);
     if (!resolved) {
         return Unexpected(std::move(resolved.error()));
@@ -140,7 +137,6 @@ Expected<std::uint32_t, Fault> EngineCore::serverFor(const std::string& setting,
 }
 
 LookupId EngineCore::submit(const LookupRequest& request, std::uint16_t type, Completion done) {
-    const auto submitted = Clock::now();
     const auto slot = takeSlot();
     auto& lookup = at(slot);
     // The sequence goes on from the slot's last lookup, so none of its timers can fire here.
@@ -158,7 +154,7 @@ LookupId EngineCore::submit(const LookupRequest& request, std::uint16_t type, Co
     ++live_;
     const auto id = lookup.id;
     try {
-        start(slot, request, submitted);
+        start(slot, request);
     } catch (const std::bad_alloc&) {
         if (at(slot).id == id) {
             release(slot);
@@ -168,13 +164,18 @@ LookupId EngineCore::submit(const LookupRequest& request, std::uint16_t type, Co
     return id;
 }
 
-void EngineCore::start(std::int32_t slot, const LookupRequest& request,
-                       Clock::time_point submitted) {
+void EngineCore::start(std::int32_t slot, const LookupRequest& request) {
     auto& lookup = at(slot);
-    const auto total = request.timeout * std::max(request.tries, 1);
     auto qname = queryName(request.domain, lookup.qtype);
-    auto server = serverFor(request.server, submitted + total);
-    lookup.resolving = Clock::now() - submitted;
+    Expected<std::uint32_t, Fault> server = 0U;
+    if (const auto known = knownServer(request.server)) {
+        server = *known;
+    } else {
+        // Finding a new server (a host name is looked up) takes from the lookup's budget.
+        const auto began = Clock::now();
+        server = addServer(request.server, began + budgetOf(lookup));
+        lookup.resolving = Clock::now() - began;
+    }
     if (server) {
         lookup.server = server.value();
         lookup.wire.server = servers_[server.value()].endpoint;
@@ -554,11 +555,7 @@ void EngineCore::run() {
         }
         const int sole = soleSocket();
         if (sole >= 0 && sockets_[static_cast<std::size_t>(sole)].socket->blocking()) {
-            wait = guarded([&] {
-                auto now = Clock::now();
-                receiveWithin(sole, *wait, now);
-                return work(now);
-            });
+            wait = guarded([&] { return work(receiveWithin(sole, *wait)); });
             continue;
         }
         pollfd watched{sole >= 0 ? sockets_[static_cast<std::size_t>(sole)].socket->fd() : -1,

@@ -126,7 +126,7 @@ class EngineCore {
     bool watch(int fd, std::uint32_t events, std::uint64_t tag);
     // The one open UDP socket while there is no epoll set, or -1.
     int soleSocket() const;
-    void start(std::int32_t slot, const LookupRequest& request, Clock::time_point submitted);
+    void start(std::int32_t slot, const LookupRequest& request);
     std::uint64_t tcpTag(std::int32_t slot);
     std::optional<std::chrono::milliseconds> recoverFromExhaustion();
     // Runs one step of work; memory running out inside it ends every lookup instead.
@@ -134,7 +134,7 @@ class EngineCore {
     std::optional<std::chrono::milliseconds> guarded(Step&& step);
     Lookup& at(std::int32_t slot) { return lookups_[static_cast<std::size_t>(slot)]; }
     std::optional<std::uint32_t> knownServer(const std::string& setting) const;
-    Expected<std::uint32_t, Fault> serverFor(const std::string& setting,
+    Expected<std::uint32_t, Fault> addServer(const std::string& setting,
                                              Clock::time_point deadline);
     Expected<int, Fault> pickSocket(std::uint32_t server);
     Expected<int, Fault> openSocket(std::uint32_t server);
@@ -148,7 +148,7 @@ class EngineCore {
     void failOutbox(SocketSlot& entry, std::size_t from, int systemError);
     std::uint8_t* receiveRoom();
     void receive(int socket, Clock::time_point now);
-    void receiveWithin(int socket, std::chrono::milliseconds wait, Clock::time_point& now);
+    Clock::time_point receiveWithin(int socket, std::chrono::milliseconds wait);
     void accept(int socket, std::span<const std::uint8_t> datagram, bool cut,
                 Clock::time_point now);
     void refuse(std::uint32_t server);

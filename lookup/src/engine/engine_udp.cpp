@@ -277,7 +277,8 @@ void EngineCore::accept(int socket, std::span<const std::uint8_t> datagram, bool
 
 // Waits in the receive on the engine's only socket, a blocking one, for at most `wait`, and
 // takes the datagram that comes: the reply wakes the receive itself, as in a bare round trip.
-void EngineCore::receiveWithin(int socket, std::chrono::milliseconds wait, Clock::time_point& now) {
+// Returns the time when the wait ended.
+Clock::time_point EngineCore::receiveWithin(int socket, std::chrono::milliseconds wait) {
     auto& entry = sockets_[static_cast<std::size_t>(socket)];
     const auto seconds = std::chrono::floor<std::chrono::seconds>(wait);
     // A zero time-out would mean none at all: at least a microsecond.
@@ -286,20 +287,21 @@ void EngineCore::receiveWithin(int socket, std::chrono::milliseconds wait, Clock
         seconds.count() == 0 ? 1 : 0);
     const timeval limit{static_cast<time_t>(seconds.count()), static_cast<suseconds_t>(micros)};
     if (::setsockopt(entry.socket->fd(), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit) != 0) {
-        return;
+        return Clock::now();
     }
     iovec piece{receiveRoom(), kUdpReceiveRoom};
     mmsghdr header{};
     header.msg_hdr.msg_iov = &piece;
     header.msg_hdr.msg_iovlen = 1;
     const int got = ::recvmmsg(entry.socket->fd(), &header, 1, 0, nullptr);
-    now = Clock::now();
+    const auto now = Clock::now();
     if (got < 0 && errno == ECONNREFUSED) {
         refuse(entry.server);
     } else if (got == 1) {
         const bool cut = (header.msg_hdr.msg_flags & MSG_TRUNC) != 0;
         accept(socket, {receiveRoom_.get(), header.msg_len}, cut, now);
     }
+    return now;
 }
 
 // ICMP port unreachable reached one socket of the server: nothing listens there, so every
