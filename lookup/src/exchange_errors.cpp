@@ -23,6 +23,10 @@ Fault refusedFault() {
     return receivingFault("the server refused the query (port unreachable)");
 }
 
+Fault outOfMemoryFault() {
+    return Fault{Fault::Kind::sendFailed, "Out of memory"};
+}
+
 Fault triesSpent(std::optional<Fault> last, std::string_view transport, int tries,
                  std::chrono::milliseconds total) {
     if (!last) {

@@ -19,6 +19,9 @@ Fault socketFault(const ServerAddress& server, int systemError);
 // The server answered a UDP query with ICMP port unreachable.
 Fault refusedFault();
 
+// Memory ran out before the lookup's result was whole; the text needs none of its own.
+Fault outOfMemoryFault();
+
 // Why one try brought no answer.
 struct Miss {
     Fault fault;

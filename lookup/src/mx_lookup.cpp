@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "engine/engine_core.h"
+#include "exchange_errors.h"
 #include "ombrix/lookup/query_message.h"
 
 namespace ombrix::lookup {
@@ -18,15 +19,18 @@ MxResult lookupMx(std::string_view server, std::string_view domain, const Lookup
         kept.emplace(EngineSettings{1, false, 1});
     }
     MxResult result;
-    result.fault = Fault{Fault::Kind::sendFailed, "Out of memory"};
     const LookupRequest request{std::string(server), std::string(domain), options.timeout,
                                 options.tries};
     try {
-        kept->submit(request, kTypeMx,
-                     std::function<void(MxResult&&)>(
-                         [&result](MxResult&& done) { result = std::move(done); }));
+        // The engine reads the reply straight into `result`.
+        kept->submit(request, kTypeMx, &result);
         kept->run();
         kept->startOver();
+        // A lookup that memory ended before it was heard (every other ending has an outcome
+        // or a fault).
+        if (result.outcome == Outcome::noReply && !result.fault) {
+            result.fault = outOfMemoryFault();
+        }
     } catch (...) {
         // Whatever escaped left the engine in the middle of its run: it goes, and the next
         // lookup builds another.

@@ -349,6 +349,16 @@ void EngineCore::finish(std::int32_t slot, Ending ending) {
     auto qname = std::move(lookup.qname);
     auto completion = std::move(lookup.completion);
     release(slot);
+    if (auto* const* target = std::get_if<MxResult*>(&completion)) {
+        // Memory running out half way leaves a plain fault there, not half a result.
+        try {
+            readMxEnding(**target, std::move(ending), qname, std::move(wire));
+        } catch (const std::bad_alloc&) {
+            **target = MxResult{};
+            (*target)->fault = outOfMemoryFault();
+        }
+        return;
+    }
     // The answer is read where it waits for its callback, so that it is not moved on the way.
     auto& delivery = done_.emplace_back();
     try {
@@ -519,7 +529,7 @@ std::optional<std::chrono::milliseconds> EngineCore::process() {
 // caller still hears of each of its lookups.
 std::optional<std::chrono::milliseconds> EngineCore::recoverFromExhaustion() {
     try {
-        failEverything(Fault{Fault::Kind::sendFailed, "Out of memory"});
+        failEverything(outOfMemoryFault());
         deliver();
     } catch (const std::bad_alloc&) {
         // Not even the faults fit: the lookups end unheard rather than bring the host down.

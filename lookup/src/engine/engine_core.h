@@ -28,9 +28,11 @@ namespace ombrix::lookup {
 // one timer heap for every try, and a window that keeps the queries in flight in check.
 class EngineCore {
   public:
+    // A callback of the answer's kind, or where a caller that waits in run() wants its MX
+    // result written: there it is read straight from the reply, with no callback or move.
     using Completion = std::variant<std::function<void(MxResult&&)>,
                                     std::function<void(AddressAnswer&&)>,
-                                    std::function<void(RecordAnswer&&)>>;
+                                    std::function<void(RecordAnswer&&)>, MxResult*>;
 
     explicit EngineCore(EngineSettings settings);
 
