@@ -117,6 +117,17 @@ std::optional<std::uint32_t> EngineCore::knownServer(const std::string& setting)
     return known == serverIndex_.end() ? std::nullopt : std::optional(known->second);
 }
 
+Expected<std::uint32_t, Fault> EngineCore::serverFor(const std::string& setting, Lookup& lookup) {
+    if (const auto known = knownServer(setting)) {
+        return *known;
+    }
+    // Finding a new server (a host name may be looked up) takes from the lookup's budget.
+    const auto began = Clock::now();
+    auto added = addServer(setting, began + budgetOf(lookup));
+    lookup.resolving = Clock::now() - began;
+    return added;
+}
+
 Expected<std::uint32_t, Fault> EngineCore::addServer(const std::string& setting,
                                                      Clock::time_point deadline) {
     auto resolved = resolveServerSetting(setting, deadline);
@@ -167,15 +178,7 @@ LookupId EngineCore::submit(const LookupRequest& request, std::uint16_t type, Co
 void EngineCore::start(std::int32_t slot, const LookupRequest& request) {
     auto& lookup = at(slot);
     auto qname = queryName(request.domain, lookup.qtype);
-    Expected<std::uint32_t, Fault> server = 0U;
-    if (const auto known = knownServer(request.server)) {
-        server = *known;
-    } else {
-        // Finding a new server (a host name is looked up) takes from the lookup's budget.
-        const auto began = Clock::now();
-        server = addServer(request.server, began + budgetOf(lookup));
-        lookup.resolving = Clock::now() - began;
-    }
+    auto server = serverFor(request.server, lookup);
     if (server) {
         lookup.server = server.value();
         lookup.wire.server = servers_[server.value()].endpoint;

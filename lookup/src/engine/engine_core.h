@@ -136,6 +136,7 @@ class EngineCore {
     std::optional<std::chrono::milliseconds> guarded(Step&& step);
     Lookup& at(std::int32_t slot) { return lookups_[static_cast<std::size_t>(slot)]; }
     std::optional<std::uint32_t> knownServer(const std::string& setting) const;
+    Expected<std::uint32_t, Fault> serverFor(const std::string& setting, Lookup& lookup);
     Expected<std::uint32_t, Fault> addServer(const std::string& setting,
                                              Clock::time_point deadline);
     Expected<int, Fault> pickSocket(std::uint32_t server);
