@@ -109,19 +109,13 @@ upstream_port() {
     cat "$1/port" 2>/dev/null || fail "the authoritative server it asks is not running"
 }
 
-# ROOT_ZONE KIND PORT: the root sent to the local server on PORT, as a stub or a forward zone.
-root_zone() {
-    cat <<ZONE
-$1-zone:
-    name: "."
-    $1-addr: 127.0.0.1@$2
-ZONE
-}
-
+# Everything, the root included, goes to the authoritative server.
 write_forwarder_config() {
     local upstream
     upstream=$(upstream_port "$data")
-    write_unbound_config "$1" iterator "$(root_zone forward "$upstream")"
+    write_unbound_config "$1" iterator "forward-zone:
+    name: \".\"
+    forward-addr: 127.0.0.1@$upstream"
 }
 
 # A stub for every zone the signed server holds and for the root; the validator trusts the
@@ -138,7 +132,9 @@ write_signed_resolver_config() {
     fi
     # The root first: nothing the resolver asks may go past the loopback.
     lines+="
-$(root_zone stub "$upstream")"
+stub-zone:
+    name: \".\"
+    stub-addr: 127.0.0.1@$upstream"
     for zone in $(cat "$zones/zones"); do
         lines+="
 stub-zone:
